@@ -2,6 +2,7 @@
 // GUID, IID and CLSID: parse and print the "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" form, compare,
 // hash, and build media subtypes from a FourCC.
 #include <array>
+#include <cstdio>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,7 +23,13 @@ struct Guid {
     // Accepts the form with or without braces; case-insensitive.
     static constexpr std::optional<Guid> Parse(std::string_view text);
     // "{...}" in upper case, as the registry stores class keys.
-    std::string ToString() const;
+    std::string ToString() const {
+        char text[39];
+        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", data1,
+                      data2, data3, data4[0], data4[1], data4[2], data4[3], data4[4], data4[5], data4[6],
+                      data4[7]);
+        return text;
+    }
     constexpr bool IsNull() const { return *this == Guid{}; }
 
     // The standard media subtype for a FourCC: XXXXXXXX-0000-0010-8000-00AA00389B71.
