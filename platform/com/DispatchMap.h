@@ -55,9 +55,9 @@ struct ParamSpec {
     // An optional parameter without default; the handler sees the missing marker
     // (Variant::IsMissing) when it is left out.
     static ParamSpec Optional(std::string name) {
-        ParamSpec spec(std::move(name), TypeDesc(VT_VARIANT));
-        spec.optional = true;
-        return spec;
+        ParamSpec param(std::move(name), TypeDesc(VT_VARIANT));
+        param.optional = true;
+        return param;
     }
 
     std::string name;
@@ -337,21 +337,21 @@ public:
     class MemberRef {
     public:
         // One ParamSpec per parameter (a property's index parameters), in order.
-        MemberRef& Params(std::initializer_list<ParamSpec> specs) {
+        MemberRef& Params(std::initializer_list<ParamSpec> declared) {
             DispatchMember& m = Member();
-            if (specs.size() != m.params.size()) {
+            if (declared.size() != m.params.size()) {
                 throw std::logic_error("parameter list does not match the handler: " + m.name);
             }
             size_t i = 0;
-            for (const ParamSpec& spec : specs) {
+            for (const ParamSpec& given : declared) {
                 ParamDesc& p = m.params[i++];
-                p.name = spec.name;
-                if (spec.type) p.type = *spec.type;
-                if (spec.defaultValue) {
-                    p.defaultValue = spec.defaultValue;
+                p.name = given.name;
+                if (given.type) p.type = *given.type;
+                if (given.defaultValue) {
+                    p.defaultValue = given.defaultValue;
                     p.flags |= PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT;
                 }
-                if (spec.optional) p.flags |= PARAMFLAG_FOPT;
+                if (given.optional) p.flags |= PARAMFLAG_FOPT;
             }
             return *this;
         }
