@@ -85,7 +85,7 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* filter, const char* name) {
     if (taken(unique)) {
         result = VFW_E_DUPLICATE_NAME;
         for (int i = 1; i <= 9999; ++i) {
-            char suffix[8];
+            char suffix[16];
             std::snprintf(suffix, sizeof suffix, " %04d", i);
             if (!taken(base + suffix)) {
                 unique = base + suffix;
