@@ -35,5 +35,6 @@ std::vector<CompressorInfo> InstalledCompressors(CompressorKind kind);
 const CompressorInfo* FindCompressorByName(const std::string& friendlyName);
 const CompressorInfo* FindCompressorByHandler(uint32_t fourCC);
 // Makes the video and audio compressor categories of the system device enumerator list the
-// installed compressors. Idempotent.
+// installed compressors. Idempotent. Part of RegisterCaptureClasses (CaptureClasses.h), the
+// start-up entry programs call.
 void InstallCompressorCategories();

@@ -44,6 +44,103 @@ using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 
 HRESULT FromAv(int error) { return error >= 0 ? S_OK : HResultFromErrno(AVUNERROR(error) & 0xFFFF); }
 
+// What both compressors share: the encoder opens whenever the input type is set and again at
+// every run (so each file starts with a key frame), closes with the input connection, and every
+// packet it gives goes out in a buffer of the output pin.
+class EncoderFilter : public TransformFilter {
+public:
+    explicit EncoderFilter(const CompressorInfo& info)
+        : TransformFilter(info.clsid, "Input", "Output"), info_(info),
+          codec_(avcodec_find_encoder_by_name(info.encoder.c_str())) {}
+
+    HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) override {
+        if (direction == PINDIR_INPUT) {
+            HRESULT hr = OpenEncoder(*type);
+            if (FAILED(hr)) return hr;
+        }
+        return TransformFilter::SetMediaType(direction, type);
+    }
+    HRESULT BreakConnect(PIN_DIRECTION direction) override {
+        if (direction == PINDIR_INPUT) context_.reset();
+        return TransformFilter::BreakConnect(direction);
+    }
+    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override {
+        if (position < 0) return E_INVALIDARG;
+        if (!Input()->IsConnected() || !context_) return E_UNEXPECTED;
+        if (position > 0) return VFW_S_NO_MORE_ITEMS;
+        *type = OutputType();
+        return S_OK;
+    }
+    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
+    HRESULT EndOfStream() override {
+        if (context_ && Output()->IsConnected()) {
+            DrainInput();
+            avcodec_send_frame(context_.get(), nullptr);
+            DeliverPackets();
+        }
+        return TransformFilter::EndOfStream();
+    }
+
+protected:
+    // Opens context_ for that input type (and what converts the input for it).
+    virtual HRESULT OpenEncoder(const AM_MEDIA_TYPE& type) = 0;
+    // The compressed type for the open encoder.
+    virtual AM_MEDIA_TYPE OutputType() = 0;
+    // Times and sync point of the sample that carries packet_.
+    virtual void StampSample(IMediaSample* out) = 0;
+    // What the filter still holds before the encoder is drained at end of stream.
+    virtual void DrainInput() {}
+
+    // `header` followed by the encoder's private data: the format block of the output type.
+    std::vector<BYTE> FormatBlock(const void* header, size_t size) const {
+        size_t extra = static_cast<size_t>(std::max(0, context_->extradata_size));
+        std::vector<BYTE> block(size + extra);
+        std::memcpy(block.data(), header, size);
+        if (extra) std::memcpy(block.data() + size, context_->extradata, extra);
+        return block;
+    }
+
+    HRESULT SizeAllocator(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request, LONG buffers, LONG bytes) {
+        request->cBuffers = std::max(request->cBuffers, buffers);
+        request->cbBuffer = std::max(request->cbBuffer, bytes);
+        request->cbAlign = std::max<LONG>(request->cbAlign, 1);
+        ALLOCATOR_PROPERTIES actual;
+        HRESULT hr = allocator->SetProperties(request, &actual);
+        if (FAILED(hr)) return hr;
+        return actual.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
+    }
+
+    HRESULT DeliverPackets() {
+        for (;;) {
+            int r = avcodec_receive_packet(context_.get(), packet_.get());
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
+            if (r < 0) return FromAv(r);
+            HRESULT hr = DeliverPacket();
+            av_packet_unref(packet_.get());
+            if (FAILED(hr)) return hr;
+        }
+    }
+
+    CompressorInfo info_;
+    const AVCodec* codec_;
+    CodecContext context_;
+    Packet packet_;
+
+private:
+    HRESULT DeliverPacket() {
+        ComPtr<IMediaSample> out;
+        HRESULT hr = Output()->GetDeliveryBuffer(out.ReleaseAndGetAddressOf(), nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        if (packet_->size > out->GetSize()) return VFW_E_BUFFER_OVERFLOW;
+        BYTE* data = nullptr;
+        out->GetPointer(&data);
+        std::memcpy(data, packet_->data, static_cast<size_t>(packet_->size));
+        out->SetActualDataLength(packet_->size);
+        StampSample(out.Get());
+        return Output()->Deliver(out.Get());
+    }
+};
+
 // --- video -------------------------------------------------------------------------------------
 
 AVPixelFormat InputPixelFormat(const Guid& subtype) {
@@ -68,11 +165,9 @@ AVPixelFormat EncoderPixelFormat(const AVCodec* codec) {
     return codec->pix_fmts[0];
 }
 
-class VideoCompressor final : public TransformFilter {
+class VideoCompressor final : public EncoderFilter {
 public:
-    explicit VideoCompressor(const CompressorInfo& info)
-        : TransformFilter(info.clsid, "Input", "Output"), info_(info),
-          codec_(avcodec_find_encoder_by_name(info.encoder.c_str())) {}
+    explicit VideoCompressor(const CompressorInfo& info) : EncoderFilter(info) {}
 
     HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override {
         const VIDEOINFOHEADER* vih = in->VideoInfo();
@@ -89,25 +184,11 @@ public:
         if (out->majortype != MEDIATYPE_Video || out->subtype != Guid::FromFourCC(info_.fourCC)) return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
     }
-    HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) override {
-        if (direction == PINDIR_INPUT) {
-            HRESULT hr = OpenEncoder(*type);
-            if (FAILED(hr)) return hr;
-        }
-        return TransformFilter::SetMediaType(direction, type);
-    }
-    HRESULT BreakConnect(PIN_DIRECTION direction) override {
-        if (direction == PINDIR_INPUT) context_.reset();
-        return TransformFilter::BreakConnect(direction);
-    }
-    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override {
-        if (position < 0) return E_INVALIDARG;
-        if (!Input()->IsConnected() || !context_) return E_UNEXPECTED;
-        if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    AM_MEDIA_TYPE OutputType() override {
         const VIDEOINFOHEADER* in = Input()->CurrentMediaType().VideoInfo();
-        std::vector<BYTE> block(sizeof(VIDEOINFOHEADER) + static_cast<size_t>(std::max(0, context_->extradata_size)));
         VIDEOINFOHEADER vih;
         vih.AvgTimePerFrame = in->AvgTimePerFrame;
+        // The private data follows the bitmap header, which counts it in biSize.
         vih.bmiHeader.biSize = static_cast<DWORD>(sizeof(BITMAPINFOHEADER) + std::max(0, context_->extradata_size));
         vih.bmiHeader.biWidth = in->bmiHeader.biWidth;
         vih.bmiHeader.biHeight = std::labs(in->bmiHeader.biHeight);
@@ -116,9 +197,7 @@ public:
         vih.bmiHeader.biCompression = info_.fourCC;
         vih.bmiHeader.biSizeImage = static_cast<DWORD>(vih.bmiHeader.biWidth * vih.bmiHeader.biHeight * 3);
         if (context_->bit_rate > 0) vih.dwBitRate = static_cast<DWORD>(context_->bit_rate);
-        std::memcpy(block.data(), &vih, sizeof vih);
-        if (context_->extradata_size > 0)
-            std::memcpy(block.data() + sizeof vih, context_->extradata, static_cast<size_t>(context_->extradata_size));
+        std::vector<BYTE> block = FormatBlock(&vih, sizeof vih);
         AM_MEDIA_TYPE out;
         out.majortype = MEDIATYPE_Video;
         out.subtype = Guid::FromFourCC(info_.fourCC);
@@ -127,20 +206,13 @@ public:
         out.bTemporalCompression = (info_.flags & VIDCF_TEMPORAL) ? TRUE : FALSE;
         out.lSampleSize = 0;
         out.SetFormat(block.data(), static_cast<ULONG>(block.size()));
-        *type = out;
-        return S_OK;
+        return out;
     }
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
         const VIDEOINFOHEADER* in = Input()->CurrentMediaType().VideoInfo();
         LONG w = in->bmiHeader.biWidth, h = std::labs(in->bmiHeader.biHeight);
-        request->cBuffers = std::max<LONG>(request->cBuffers, 4);
         // Worst case of any of these encoders on noise, with room for headers.
-        request->cbBuffer = std::max<LONG>(request->cbBuffer, w * h * 4 + 65536);
-        request->cbAlign = std::max<LONG>(request->cbAlign, 1);
-        ALLOCATOR_PROPERTIES actual;
-        HRESULT hr = allocator->SetProperties(request, &actual);
-        if (FAILED(hr)) return hr;
-        return actual.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
+        return SizeAllocator(allocator, request, 4, w * h * 4 + 65536);
     }
     HRESULT StartStreaming() override {
         // A fresh encoder per run: the first frame of every file is a key frame.
@@ -148,7 +220,6 @@ public:
         frameNumber_ = 0;
         return hr;
     }
-    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
 
     HRESULT Receive(IMediaSample* sample) override {
         if (!context_ || !Output()->IsConnected()) return S_OK;
@@ -165,13 +236,6 @@ public:
         if (r < 0) return FromAv(r);
         return DeliverPackets();
     }
-    HRESULT EndOfStream() override {
-        if (context_ && Output()->IsConnected()) {
-            avcodec_send_frame(context_.get(), nullptr);
-            DeliverPackets();
-        }
-        return TransformFilter::EndOfStream();
-    }
 
 private:
     struct Times {
@@ -179,7 +243,7 @@ private:
         REFERENCE_TIME start, stop;
     };
 
-    HRESULT OpenEncoder(const AM_MEDIA_TYPE& type) {
+    HRESULT OpenEncoder(const AM_MEDIA_TYPE& type) override {
         context_.reset();
         if (!codec_) return VFW_E_NO_TYPES;
         const VIDEOINFOHEADER* vih = type.VideoInfo();
@@ -218,9 +282,9 @@ private:
             context->flags &= ~AV_CODEC_FLAG_QSCALE;
             context->global_quality = 0;
         }
-        // FFV1 version 1 keeps its parameters in every key frame, so the file needs no codec
-        // private data to be decoded.
-        if (info_.encoder == "ffv1") av_dict_set(&options, "level", "1", 0);
+        // FFV1 version 3: its parameters (and per-slice CRCs) travel as private data after the
+        // bitmap header, which AVI Mux writes into the stream format.
+        if (info_.encoder == "ffv1") av_dict_set(&options, "level", "3", 0);
         int r = avcodec_open2(context.get(), codec_, &options);
         av_dict_free(&options);
         if (r < 0) return FromAv(r);
@@ -271,41 +335,17 @@ private:
         return S_OK;
     }
 
-    HRESULT DeliverPackets() {
-        for (;;) {
-            int r = avcodec_receive_packet(context_.get(), packet_.get());
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
-            if (r < 0) return FromAv(r);
-            HRESULT hr = DeliverPacket();
-            av_packet_unref(packet_.get());
-            if (FAILED(hr)) return hr;
-        }
-    }
-
-    HRESULT DeliverPacket() {
-        ComPtr<IMediaSample> out;
-        HRESULT hr = Output()->GetDeliveryBuffer(out.ReleaseAndGetAddressOf(), nullptr, nullptr, 0);
-        if (FAILED(hr)) return hr;
-        if (packet_->size > out->GetSize()) return VFW_E_BUFFER_OVERFLOW;
-        BYTE* data = nullptr;
-        out->GetPointer(&data);
-        std::memcpy(data, packet_->data, static_cast<size_t>(packet_->size));
-        out->SetActualDataLength(packet_->size);
+    void StampSample(IMediaSample* out) override {
         out->SetSyncPoint((packet_->flags & AV_PKT_FLAG_KEY) ? TRUE : FALSE);
         auto it = std::find_if(times_.begin(), times_.end(), [&](const Times& t) { return t.pts == packet_->pts; });
         if (it != times_.end()) {
             out->SetTime(&it->start, &it->stop);
             times_.erase(times_.begin(), it + 1);
         }
-        return Output()->Deliver(out.Get());
     }
 
-    CompressorInfo info_;
-    const AVCodec* codec_;
-    CodecContext context_;
     std::unique_ptr<SwsContext, ScaleDeleter> scale_;
     Frame frame_;
-    Packet packet_;
     Guid sourceSubtype_;
     bool sourceBottomUp_ = false;
     int sourceStride_ = 0;
@@ -315,11 +355,9 @@ private:
 
 // --- audio -------------------------------------------------------------------------------------
 
-class AudioCompressor final : public TransformFilter {
+class AudioCompressor final : public EncoderFilter {
 public:
-    explicit AudioCompressor(const CompressorInfo& info)
-        : TransformFilter(info.clsid, "Input", "Output"), info_(info),
-          codec_(avcodec_find_encoder_by_name(info.encoder.c_str())) {}
+    explicit AudioCompressor(const CompressorInfo& info) : EncoderFilter(info) {}
 
     HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override {
         const WAVEFORMATEX* w = in->WaveFormat();
@@ -337,23 +375,8 @@ public:
         if (out->majortype != MEDIATYPE_Audio || !w || w->wFormatTag != info_.formatTag) return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
     }
-    HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) override {
-        if (direction == PINDIR_INPUT) {
-            HRESULT hr = OpenEncoder(*type);
-            if (FAILED(hr)) return hr;
-        }
-        return TransformFilter::SetMediaType(direction, type);
-    }
-    HRESULT BreakConnect(PIN_DIRECTION direction) override {
-        if (direction == PINDIR_INPUT) context_.reset();
-        return TransformFilter::BreakConnect(direction);
-    }
-    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override {
-        if (position < 0) return E_INVALIDARG;
-        if (!Input()->IsConnected() || !context_) return E_UNEXPECTED;
-        if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    AM_MEDIA_TYPE OutputType() override {
         int extra = std::max(0, context_->extradata_size);
-        std::vector<BYTE> block(sizeof(WAVEFORMATEX) + static_cast<size_t>(extra));
         WAVEFORMATEX wfx;
         wfx.wFormatTag = info_.formatTag;
         wfx.nChannels = static_cast<WORD>(context_->ch_layout.nb_channels);
@@ -373,8 +396,7 @@ public:
             wfx.nAvgBytesPerSec = static_cast<DWORD>(context_->bit_rate / 8);
         }
         wfx.cbSize = static_cast<WORD>(extra);
-        std::memcpy(block.data(), &wfx, sizeof wfx);
-        if (extra) std::memcpy(block.data() + sizeof wfx, context_->extradata, static_cast<size_t>(extra));
+        std::vector<BYTE> block = FormatBlock(&wfx, sizeof wfx);
         AM_MEDIA_TYPE out;
         out.majortype = MEDIATYPE_Audio;
         out.subtype = Guid::FromFourCC(info_.formatTag);
@@ -382,24 +404,16 @@ public:
         out.bFixedSizeSamples = info_.encoder == "pcm_s16le" ? TRUE : FALSE;
         out.lSampleSize = wfx.nBlockAlign;
         out.SetFormat(block.data(), static_cast<ULONG>(block.size()));
-        *type = out;
-        return S_OK;
+        return out;
     }
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
         const WAVEFORMATEX* in = Input()->CurrentMediaType().WaveFormat();
-        request->cBuffers = std::max<LONG>(request->cBuffers, 8);
-        request->cbBuffer = std::max<LONG>(request->cbBuffer, static_cast<LONG>(in->nAvgBytesPerSec / 2 + 16384));
-        request->cbAlign = std::max<LONG>(request->cbAlign, 1);
-        ALLOCATOR_PROPERTIES actual;
-        HRESULT hr = allocator->SetProperties(request, &actual);
-        if (FAILED(hr)) return hr;
-        return actual.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
+        return SizeAllocator(allocator, request, 8, static_cast<LONG>(in->nAvgBytesPerSec / 2 + 16384));
     }
     HRESULT StartStreaming() override {
         samplesIn_ = samplesOut_ = 0;
         return OpenEncoder(Input()->CurrentMediaType());
     }
-    HRESULT Transform(IMediaSample*, IMediaSample*) override { return E_UNEXPECTED; }
 
     HRESULT Receive(IMediaSample* sample) override {
         if (!context_ || !Output()->IsConnected()) return S_OK;
@@ -420,17 +434,11 @@ public:
         if (r < 0) return FromAv(r);
         return EncodeFromFifo(false);
     }
-    HRESULT EndOfStream() override {
-        if (context_ && Output()->IsConnected()) {
-            EncodeFromFifo(true);
-            avcodec_send_frame(context_.get(), nullptr);
-            DeliverPackets();
-        }
-        return TransformFilter::EndOfStream();
-    }
 
 private:
-    HRESULT OpenEncoder(const AM_MEDIA_TYPE& type) {
+    void DrainInput() override { EncodeFromFifo(true); }
+
+    HRESULT OpenEncoder(const AM_MEDIA_TYPE& type) override {
         context_.reset();
         if (!codec_) return VFW_E_NO_TYPES;
         const WAVEFORMATEX* in = type.WaveFormat();
@@ -465,9 +473,12 @@ private:
     }
 
     HRESULT EncodeFromFifo(bool flush) {
+        // An encoder that takes any frame size (PCM) gets everything at once: holding samples
+        // back would lose them when the graph stops, which it does downstream first.
         bool variable = codec_->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
-        while (av_audio_fifo_size(fifo_.get()) >= frameSize_ || (flush && av_audio_fifo_size(fifo_.get()) > 0)) {
-            int count = std::min(frameSize_, av_audio_fifo_size(fifo_.get()));
+        while (av_audio_fifo_size(fifo_.get()) >= frameSize_ ||
+               ((flush || variable) && av_audio_fifo_size(fifo_.get()) > 0)) {
+            int count = variable ? av_audio_fifo_size(fifo_.get()) : std::min(frameSize_, av_audio_fifo_size(fifo_.get()));
             frame_.reset(av_frame_alloc());
             frame_->nb_samples = (count < frameSize_ && !variable && context_->frame_size > 0) ? frameSize_ : count;
             frame_->format = context_->sample_fmt;
@@ -488,39 +499,18 @@ private:
         return S_OK;
     }
 
-    HRESULT DeliverPackets() {
-        for (;;) {
-            int r = avcodec_receive_packet(context_.get(), packet_.get());
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
-            if (r < 0) return FromAv(r);
-            ComPtr<IMediaSample> out;
-            HRESULT hr = Output()->GetDeliveryBuffer(out.ReleaseAndGetAddressOf(), nullptr, nullptr, 0);
-            if (SUCCEEDED(hr) && packet_->size > out->GetSize()) hr = VFW_E_BUFFER_OVERFLOW;
-            if (SUCCEEDED(hr)) {
-                BYTE* data = nullptr;
-                out->GetPointer(&data);
-                std::memcpy(data, packet_->data, static_cast<size_t>(packet_->size));
-                out->SetActualDataLength(packet_->size);
-                out->SetSyncPoint(TRUE);
-                int64_t duration = packet_->duration > 0 ? packet_->duration : frameSize_;
-                REFERENCE_TIME start = samplesOut_ * UNITS / context_->sample_rate;
-                REFERENCE_TIME stop = (samplesOut_ + duration) * UNITS / context_->sample_rate;
-                samplesOut_ += duration;
-                out->SetTime(&start, &stop);
-                hr = Output()->Deliver(out.Get());
-            }
-            av_packet_unref(packet_.get());
-            if (FAILED(hr)) return hr;
-        }
+    void StampSample(IMediaSample* out) override {
+        out->SetSyncPoint(TRUE);
+        int64_t duration = packet_->duration > 0 ? packet_->duration : frameSize_;
+        REFERENCE_TIME start = samplesOut_ * UNITS / context_->sample_rate;
+        REFERENCE_TIME stop = (samplesOut_ + duration) * UNITS / context_->sample_rate;
+        samplesOut_ += duration;
+        out->SetTime(&start, &stop);
     }
 
-    CompressorInfo info_;
-    const AVCodec* codec_;
-    CodecContext context_;
     std::unique_ptr<SwrContext, ResampleDeleter> resample_;
     std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
     Frame frame_;
-    Packet packet_;
     int frameSize_ = 1024;
     int64_t samplesIn_ = 0;
     int64_t samplesOut_ = 0;

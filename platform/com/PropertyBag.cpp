@@ -35,21 +35,6 @@ bool IsStorableType(VARTYPE type) {
     }
 }
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
 class Writer {
 public:
     void Bytes(const void* data, size_t size) {
@@ -217,7 +202,7 @@ std::vector<uint8_t> PropertyBag::Serialize() const {
         w.Bytes(key.data(), key.size());
         WriteValue(w, value);
     }
-    uint32_t crc = Crc32(w.Out().data(), w.Out().size());
+    uint32_t crc = PropertyBagChecksum(w.Out().data(), w.Out().size());
     w.Little(crc);
     return std::move(w.Out());
 }
@@ -238,7 +223,7 @@ HRESULT PropertyBag::Parse(const uint8_t* data, size_t size, PropertyBag* bag) {
     Reader crcReader(data + size - kCrcSize, kCrcSize);
     uint32_t storedCrc = 0;
     crcReader.Little(&storedCrc);
-    if (storedCrc != Crc32(data, size - kCrcSize)) return STG_E_DOCFILECORRUPT;
+    if (storedCrc != PropertyBagChecksum(data, size - kCrcSize)) return STG_E_DOCFILECORRUPT;
     if (count > r.Left() / kSmallestEntry) return STG_E_DOCFILECORRUPT;
 
     PropertyBag parsed;
@@ -259,4 +244,19 @@ HRESULT PropertyBag::Parse(const uint8_t* data, size_t size, PropertyBag* bag) {
     if (r.Left() != 0) return STG_E_DOCFILECORRUPT;
     *bag = std::move(parsed);
     return S_OK;
+}
+
+uint32_t PropertyBagChecksum(const uint8_t* data, size_t size) {
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
 }

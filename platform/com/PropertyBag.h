@@ -22,6 +22,9 @@ inline constexpr HRESULT STG_E_INVALIDHEADER = MakeHResult(0x800300FB);
 // A property bag that is damaged or cut short.
 inline constexpr HRESULT STG_E_DOCFILECORRUPT = MakeHResult(0x80030109);
 
+// The checksum that ends persisted property bytes (CRC-32, the zlib polynomial).
+uint32_t PropertyBagChecksum(const uint8_t* data, size_t size);
+
 class PropertyBag {
 public:
     // Replaces the value of an existing key in place. E_INVALIDARG for an empty key, a key longer

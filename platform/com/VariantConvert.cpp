@@ -376,13 +376,21 @@ std::string FormatReal(double value, int digits) {
 std::string FormatCurrency(int64_t scaled) {
     uint64_t magnitude =
         scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
-    std::string text = (scaled < 0 ? "-" : "") + std::to_string(magnitude / 10000);
+    // Appended piece by piece: prepending to a temporary makes GCC's -O3 see an overlapping copy.
+    std::string text;
+    if (scaled < 0) text.push_back('-');
+    text.append(std::to_string(magnitude / 10000));
     uint64_t fraction = magnitude % 10000;
     if (fraction != 0) {
-        std::string digits = std::to_string(fraction);
-        digits.insert(0, 4 - digits.size(), '0');
-        while (digits.back() == '0') digits.pop_back();
-        text += "." + digits;
+        char digits[4];
+        for (int i = 3; i >= 0; --i) {
+            digits[i] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        size_t length = 4;
+        while (digits[length - 1] == '0') --length;
+        text.push_back('.');
+        text.append(digits, length);
     }
     return text;
 }

@@ -13,6 +13,7 @@
 #include "platform/devices/Crossbar.h"
 #include "platform/devices/DeviceBackends.h"
 #include "platform/devices/DeviceControls.h"
+#include "platform/devices/DevicePropertyPage.h"
 #include "platform/devices/DroppedFrames.h"
 #include "platform/devices/TvTuner.h"
 #include "platform/devices/alsa/AlsaBackend.h"
@@ -31,6 +32,19 @@ std::mutex& DialogLock() {
 DeviceDialogHandler& DialogHandler() {
     static DeviceDialogHandler handler;
     return handler;
+}
+
+// ISpecifyPropertyPages of both device filters: the device settings page, where the device has one.
+HRESULT DevicePages(const DeviceDescription& device, CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->count = 0;
+    pages->elements = nullptr;
+    if (!device.propertyPages) return S_OK;
+    pages->elements = static_cast<Guid*>(std::malloc(sizeof(Guid)));
+    if (!pages->elements) return E_OUTOFMEMORY;
+    pages->elements[0] = CLSID_OrvantaDevicePropertyPage;
+    pages->count = 1;
+    return S_OK;
 }
 
 // --- stream configuration ----------------------------------------------------------------------
@@ -253,20 +267,18 @@ public:
             std::lock_guard lock(DialogLock());
             handler = DialogHandler();
         }
-        return handler ? handler(state_->description, dialog, owner) : S_OK;
+        if (handler) return handler(state_->description, dialog, owner);
+        // The format dialog picks among the capture pin's formats; source and display show
+        // the device's settings.
+        if (dialog == VfwCaptureDialog_Format) {
+            ComPtr<IPin> capture;
+            FindPin("Capture", capture.ReleaseAndGetAddressOf());
+            return ShowDeviceFormatDialog(capture.Get(), state_->description.name);
+        }
+        return ShowDeviceSettingsDialog(GetUnknown(), state_->description.name);
     }
     HRESULT SendDriverMessage(int, int, LONG, LONG) override { return E_NOTIMPL; }
-    HRESULT GetPages(CAUUID* pages) override {
-        if (!pages) return E_POINTER;
-        pages->count = 0;
-        pages->elements = nullptr;
-        if (!state_->description.propertyPages) return S_OK;
-        pages->elements = static_cast<Guid*>(std::malloc(sizeof(Guid)));
-        if (!pages->elements) return E_OUTOFMEMORY;
-        pages->elements[0] = CLSID_OrvantaDevicePropertyPage;
-        pages->count = 1;
-        return S_OK;
-    }
+    HRESULT GetPages(CAUUID* pages) override { return DevicePages(state_->description, pages); }
 
 protected:
     void* QueryExtraInterface(REFIID riid) override {
@@ -553,17 +565,7 @@ public:
         const auto& lines = state_->description.inputLines;
         for (size_t i = 0; i < lines.size(); ++i) AddPin(std::make_unique<LineInputPin>(this, lines[i].name, state_, i));
     }
-    HRESULT GetPages(CAUUID* pages) override {
-        if (!pages) return E_POINTER;
-        pages->count = 0;
-        pages->elements = nullptr;
-        if (!state_->description.propertyPages) return S_OK;
-        pages->elements = static_cast<Guid*>(std::malloc(sizeof(Guid)));
-        if (!pages->elements) return E_OUTOFMEMORY;
-        pages->elements[0] = CLSID_OrvantaDevicePropertyPage;
-        pages->count = 1;
-        return S_OK;
-    }
+    HRESULT GetPages(CAUUID* pages) override { return DevicePages(state_->description, pages); }
 
 protected:
     void* QueryExtraInterface(REFIID riid) override {

@@ -32,7 +32,9 @@ HRESULT BindCaptureDevice(const DeviceDescription& description, IBaseFilter** fi
 // The capture category as the enumerator lists it.
 std::vector<DeviceMonikerEntry> CaptureDeviceMonikers(DeviceKind kind);
 
-// What a driver dialog does when shown: tests replace it (no dialog may block them).
+// What a driver dialog does when shown. Without a handler the format dialog lists the capture
+// pin's formats and the source and display dialogs show the device's settings page
+// (DevicePropertyPage.h); a handler replaces both (tests: no dialog may block them).
 using DeviceDialogHandler = std::function<HRESULT(const DeviceDescription& device, int dialog, uint32_t owner)>;
 void SetDeviceDialogHandler(DeviceDialogHandler handler);
 

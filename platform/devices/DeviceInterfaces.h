@@ -209,23 +209,28 @@ enum CameraControlProperty : LONG {
 inline constexpr LONG CameraControl_Flags_Auto = 0x1;
 inline constexpr LONG CameraControl_Flags_Manual = 0x2;
 
-struct IAMVideoProcAmp : IUnknown {
-    static constexpr IID iid = MakeGuid("{C6E13360-30AC-11d0-A18C-00A0C9118956}");
+// The slot layout IAMVideoProcAmp and IAMCameraControl share (they differ only in their IIDs
+// and in which property numbers they take). Not an interface of its own: it has no IID.
+template <class Interface>
+struct RangedPropertyInterface : IUnknown {
     virtual HRESULT GetRange(LONG property, LONG* min, LONG* max, LONG* steppingDelta, LONG* defaultValue,
                              LONG* capsFlags) = 0;
     virtual HRESULT Set(LONG property, LONG value, LONG flags) = 0;
     virtual HRESULT Get(LONG property, LONG* value, LONG* flags) = 0;
 
 protected:
+    ~RangedPropertyInterface() = default;
+};
+
+struct IAMVideoProcAmp : RangedPropertyInterface<IAMVideoProcAmp> {
+    static constexpr IID iid = MakeGuid("{C6E13360-30AC-11d0-A18C-00A0C9118956}");
+
+protected:
     ~IAMVideoProcAmp() = default;
 };
 
-struct IAMCameraControl : IUnknown {
+struct IAMCameraControl : RangedPropertyInterface<IAMCameraControl> {
     static constexpr IID iid = MakeGuid("{C6E13370-30AC-11d0-A18C-00A0C9118956}");
-    virtual HRESULT GetRange(LONG property, LONG* min, LONG* max, LONG* steppingDelta, LONG* defaultValue,
-                             LONG* capsFlags) = 0;
-    virtual HRESULT Set(LONG property, LONG value, LONG flags) = 0;
-    virtual HRESULT Get(LONG property, LONG* value, LONG* flags) = 0;
 
 protected:
     ~IAMCameraControl() = default;

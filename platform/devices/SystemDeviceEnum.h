@@ -2,7 +2,8 @@
 // The system device enumerator (CLSID_SystemDeviceEnum). Capture categories come from the device
 // backends (real devices first, virtual ones last); other categories (the compressors) from
 // providers their layer installs. Every call enumerates afresh, so a device that appeared or a
-// changed ORVANTA_DEVICES shows at the next enumeration.
+// changed ORVANTA_DEVICES shows at the next enumeration. Programs create it by CLSID after the
+// start-up entry RegisterCaptureClasses (platform/codecs/CaptureClasses.h) has run.
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,30 +2,28 @@
 
 #include <array>
 
+#include "platform/dshow/Uuids.h"
+
 namespace {
 constexpr uint32_t V4l2FourCC(char a, char b, char c, char d) { return Guid::FourCC(a, b, c, d); }
-constexpr uint32_t FourCC(char a, char b, char c, char d) { return Guid::FourCC(a, b, c, d); }
+constexpr uint32_t Compression(const Guid& fourCCSubtype) { return fourCCSubtype.data1; }
+
+// The graph layer has no H.264 subtype of its own; cameras that stream it use the FourCC one.
+constexpr Guid kSubtypeH264 = Guid::FromFourCC(Guid::FourCC('H', '2', '6', '4'));
 
 // DirectShow RGB is BGR order, bottom-up: its V4L2 counterparts are the BGR formats.
 const std::array<VideoSubtypeInfo, 11> kSubtypes{{
-    {"RGB24", MakeGuid("{e436eb7d-524f-11ce-9f53-0020af0ba770}"), 0, 24, V4l2FourCC('B', 'G', 'R', '3')},
-    {"RGB32", MakeGuid("{e436eb7e-524f-11ce-9f53-0020af0ba770}"), 0, 32, V4l2FourCC('B', 'G', 'R', '4')},
-    {"RGB565", MakeGuid("{e436eb7b-524f-11ce-9f53-0020af0ba770}"), 0, 16, V4l2FourCC('R', 'G', 'B', 'P')},
-    {"RGB555", MakeGuid("{e436eb7c-524f-11ce-9f53-0020af0ba770}"), 0, 16, V4l2FourCC('R', 'G', 'B', 'O')},
-    {"YUY2", Guid::FromFourCC(FourCC('Y', 'U', 'Y', '2')), FourCC('Y', 'U', 'Y', '2'), 16,
-     V4l2FourCC('Y', 'U', 'Y', 'V')},
-    {"UYVY", Guid::FromFourCC(FourCC('U', 'Y', 'V', 'Y')), FourCC('U', 'Y', 'V', 'Y'), 16,
-     V4l2FourCC('U', 'Y', 'V', 'Y')},
-    {"I420", Guid::FromFourCC(FourCC('I', '4', '2', '0')), FourCC('I', '4', '2', '0'), 12,
-     V4l2FourCC('Y', 'U', '1', '2')},
-    {"YV12", Guid::FromFourCC(FourCC('Y', 'V', '1', '2')), FourCC('Y', 'V', '1', '2'), 12,
-     V4l2FourCC('Y', 'V', '1', '2')},
-    {"NV12", Guid::FromFourCC(FourCC('N', 'V', '1', '2')), FourCC('N', 'V', '1', '2'), 12,
-     V4l2FourCC('N', 'V', '1', '2')},
-    {"MJPG", Guid::FromFourCC(FourCC('M', 'J', 'P', 'G')), FourCC('M', 'J', 'P', 'G'), 24,
-     V4l2FourCC('M', 'J', 'P', 'G')},
-    {"H264", Guid::FromFourCC(FourCC('H', '2', '6', '4')), FourCC('H', '2', '6', '4'), 24,
-     V4l2FourCC('H', '2', '6', '4')},
+    {"RGB24", MEDIASUBTYPE_RGB24, 0, 24, V4l2FourCC('B', 'G', 'R', '3')},
+    {"RGB32", MEDIASUBTYPE_RGB32, 0, 32, V4l2FourCC('B', 'G', 'R', '4')},
+    {"RGB565", MEDIASUBTYPE_RGB565, 0, 16, V4l2FourCC('R', 'G', 'B', 'P')},
+    {"RGB555", MEDIASUBTYPE_RGB555, 0, 16, V4l2FourCC('R', 'G', 'B', 'O')},
+    {"YUY2", MEDIASUBTYPE_YUY2, Compression(MEDIASUBTYPE_YUY2), 16, V4l2FourCC('Y', 'U', 'Y', 'V')},
+    {"UYVY", MEDIASUBTYPE_UYVY, Compression(MEDIASUBTYPE_UYVY), 16, V4l2FourCC('U', 'Y', 'V', 'Y')},
+    {"I420", MEDIASUBTYPE_I420, Compression(MEDIASUBTYPE_I420), 12, V4l2FourCC('Y', 'U', '1', '2')},
+    {"YV12", MEDIASUBTYPE_YV12, Compression(MEDIASUBTYPE_YV12), 12, V4l2FourCC('Y', 'V', '1', '2')},
+    {"NV12", MEDIASUBTYPE_NV12, Compression(MEDIASUBTYPE_NV12), 12, V4l2FourCC('N', 'V', '1', '2')},
+    {"MJPG", MEDIASUBTYPE_MJPG, Compression(MEDIASUBTYPE_MJPG), 24, V4l2FourCC('M', 'J', 'P', 'G')},
+    {"H264", kSubtypeH264, Compression(kSubtypeH264), 24, V4l2FourCC('H', '2', '6', '4')},
 }};
 }  // namespace
 

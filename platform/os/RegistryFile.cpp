@@ -103,7 +103,10 @@ HRESULT ReadWholeFile(const fs::path& file, std::string& text) {
 HRESULT ReplaceFileAtomically(const fs::path& file, std::string_view text) {
     fs::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
-    std::string temp = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
+    // Built by appending: prepending to a temporary makes GCC's -O3 see an overlapping copy.
+    std::string name = ".";
+    name.append(file.filename().string()).append(".tmp-XXXXXX");
+    std::string temp = (folder / name).string();
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return HResultFromLastErrno();
 

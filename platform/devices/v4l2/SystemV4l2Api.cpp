@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
+#include <utility>
 
 #include "platform/devices/v4l2/V4l2Api.h"
 
@@ -47,9 +49,29 @@ public:
 
 }  // namespace
 
+namespace {
+std::mutex& ReplacementLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::shared_ptr<V4l2Api>& Replacement() {
+    static std::shared_ptr<V4l2Api> api;
+    return api;
+}
+}  // namespace
+
 std::shared_ptr<V4l2Api> SystemV4l2Api() {
+    {
+        std::lock_guard lock(ReplacementLock());
+        if (Replacement()) return Replacement();
+    }
     static std::shared_ptr<V4l2Api> api = std::make_shared<SystemApi>();
     return api;
+}
+
+std::shared_ptr<V4l2Api> UseV4l2Api(std::shared_ptr<V4l2Api> api) {
+    std::lock_guard lock(ReplacementLock());
+    return std::exchange(Replacement(), std::move(api));
 }
 
 int XIoctl(V4l2Api& api, int fd, unsigned long request, void* arg) {

@@ -25,6 +25,10 @@ public:
 
 // The real kernel through libv4l2; shared by every device of the process.
 std::shared_ptr<V4l2Api> SystemV4l2Api();
+// Makes SystemV4l2Api() hand out `api` instead (null: the kernel again), so that the whole device
+// path (listing, binding, streaming in the filter) runs over recorded driver answers. Devices
+// bound earlier keep the API they were bound with. Returns the previous replacement.
+std::shared_ptr<V4l2Api> UseV4l2Api(std::shared_ptr<V4l2Api> api);
 
 // Ioctl that retries on EINTR, as every V4L2 caller must.
 int XIoctl(V4l2Api& api, int fd, unsigned long request, void* arg);

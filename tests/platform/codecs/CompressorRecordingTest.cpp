@@ -1,9 +1,13 @@
 // Every virtual device recorded through every installed compressor into AVI, read back by ffprobe.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/GraphInterfaces.h"
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/StockInterfaces.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/filters/StockFilters.h"
 #include "tests/support/TestEnvironment.h"
@@ -57,6 +62,43 @@ std::vector<Probed> Probe(const std::filesystem::path& file) {
     return streams;
 }
 
+// Samples ffprobe decodes from the first audio stream (every frame's nb_samples added up).
+long DecodedSamples(const std::filesystem::path& file) {
+    std::string command = "ffprobe -v error -select_streams a:0 -show_entries frame=nb_samples -of csv=p=0 '" +
+                          file.string() + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    long total = 0;
+    char line[128];
+    while (fgets(line, sizeof line, pipe)) total += std::strtol(line, nullptr, 10);
+    pclose(pipe);
+    return total;
+}
+
+// The size of the first stream format chunk ("strf") of an AVI file: a BITMAPINFOHEADER (40
+// bytes) and the codec's private data after it; -1 when there is none.
+long FirstStreamFormatSize(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t at = bytes.find("strf");
+    if (at == std::string::npos || at + 8 > bytes.size()) return -1;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at + 4);
+    return static_cast<long>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<unsigned long>(p[3]) << 24);
+}
+
+// Counts the bytes that pass the grabber it is installed on.
+class ByteCounter : public ComObject<ISampleGrabberCB> {
+public:
+    HRESULT SampleCB(double, IMediaSample* sample) override {
+        last = sample->GetActualDataLength();
+        bytes += last;
+        return S_OK;
+    }
+    HRESULT BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
+    std::atomic<long> bytes{0};
+    std::atomic<long> last{0};  // the latest sample, which may be in flight when the graph stops
+};
+
 ComPtr<IBaseFilter> Bind(const CLSID& category, const std::string& name) {
     ComPtr<ICreateDevEnum> devices;
     CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf());
@@ -80,7 +122,9 @@ struct Recording {
     LONG delivered = -1;
     HRESULT built = E_FAIL;
 
-    void Run(IBaseFilter* device, IBaseFilter* compressor, const Guid& major, const std::string& name) {
+    // With `tap`, a sample grabber between device and compressor counts what the device gave.
+    void Run(IBaseFilter* device, IBaseFilter* compressor, const Guid& major, const std::string& name,
+             ByteCounter* tap = nullptr) {
         RegisterFilterGraphClasses();
         file = testing_support::TestEnvironment::Current().Dir() / name;
         ComPtr<IGraphBuilder> graph;
@@ -92,16 +136,36 @@ struct Recording {
         ASSERT_EQ(graph->AddFilter(compressor, "Compressor"), S_OK);
         ComPtr<IBaseFilter> mux;
         ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, file.c_str(), mux.ReleaseAndGetAddressOf(), nullptr), S_OK);
-        built = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &major, device, compressor, mux.Get());
+        if (tap) {
+            ComPtr<IBaseFilter> grabber;
+            ASSERT_EQ(CreateFilterGraphObject(CLSID_SampleGrabber, IBaseFilter::iid, grabber.ReleaseAndGetVoidAddress()), S_OK);
+            ASSERT_EQ(graph->AddFilter(grabber.Get(), "Tap"), S_OK);
+            QueryAs<ISampleGrabber>(grabber.Get())->SetCallback(tap, 0);
+            built = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &major, device, grabber.Get(), compressor);
+            ASSERT_EQ(built, S_OK);
+            built = builder->RenderStream(nullptr, nullptr, compressor, nullptr, mux.Get());
+        } else {
+            built = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &major, device, compressor, mux.Get());
+        }
         ASSERT_EQ(built, S_OK);
         ComPtr<IMediaControl> control = QueryAs<IMediaControl>(graph.Get());
-        ASSERT_EQ(SUCCEEDED(control->Run()), true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(900));
-        control->Stop();
         ComPtr<IAMDroppedFrames> counter;
-        if (SUCCEEDED(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &major, device, IAMDroppedFrames::iid,
-                                             counter.ReleaseAndGetVoidAddress())))
-            counter->GetNumNotDropped(&delivered);
+        builder->FindInterface(&PIN_CATEGORY_CAPTURE, &major, device, IAMDroppedFrames::iid,
+                               counter.ReleaseAndGetVoidAddress());
+        ASSERT_EQ(SUCCEEDED(control->Run()), true);
+        // At least 0.9 s and, where frames are counted, three frames: a slow encoder on a busy
+        // machine holds the source back (bounded at 8 s).
+        auto started = std::chrono::steady_clock::now();
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            auto elapsed = std::chrono::steady_clock::now() - started;
+            LONG sofar = 0;
+            if (counter) counter->GetNumNotDropped(&sofar);
+            if (elapsed >= std::chrono::milliseconds(900) && (!counter || sofar >= 3)) break;
+            if (elapsed >= std::chrono::seconds(8)) break;
+        }
+        control->Stop();
+        if (counter) counter->GetNumNotDropped(&delivered);
         std::vector<ComPtr<IBaseFilter>> filters;
         ComPtr<IEnumFilters> e;
         graph->EnumFilters(e.ReleaseAndGetAddressOf());
@@ -145,6 +209,13 @@ TEST_P(VideoCompressorRecording, FfprobeReadsCodecSizeAndFrames) {
     EXPECT_EQ(streams[0].tag, expected.second);
     EXPECT_EQ(streams[0].width, c.width);
     EXPECT_EQ(streams[0].height, c.height);
+    // Encoders whose decoder needs their parameters: the private data must reach the file.
+    long format = FirstStreamFormatSize(recording.file);
+    if (c.compressor == "FFV1" || c.compressor == "Huffyuv") {
+        EXPECT_GT(format, 40);
+    } else if (c.compressor == "Microsoft Video 1" || c.compressor == "Motion JPEG") {
+        EXPECT_EQ(format, 40);
+    }
     // Slow encoders (msvideo1) hold the source back: fewer frames, but all of them in the file.
     EXPECT_GE(streams[0].frames, 2);
     // Every frame the device delivered reached the file (one may be in flight at the stop).
@@ -181,13 +252,30 @@ TEST_P(AudioCompressorRecording, FfprobeReadsTheCodec) {
     if (CreateCompressorFilter(*info, compressor.ReleaseAndGetAddressOf()) == REGDB_E_CLASSNOTREG)
         GTEST_SKIP() << info->encoder << " is not in this FFmpeg";
     Recording recording;
-    recording.Run(mic.Get(), compressor.Get(), MEDIATYPE_Audio, "audio.avi");
+    auto tap = MakeCom<ByteCounter>();
+    recording.Run(mic.Get(), compressor.Get(), MEDIATYPE_Audio, "audio.avi", tap.Get());
+    ASSERT_EQ(recording.built, S_OK);
     auto streams = Probe(recording.file);
     ASSERT_EQ(streams.size(), 1u) << recording.file;
     EXPECT_EQ(streams[0].codec, GetParam().second);
     EXPECT_EQ(streams[0].sampleRate, 44100);
     EXPECT_EQ(streams[0].channels, 2);
     EXPECT_GT(streams[0].frames, 0);
+    // What the microphone gave is in the file, but for what the compressor still held when the
+    // graph stopped (downstream first, so nothing held can be delivered then): PCM holds nothing,
+    // ADPCM at most one block, MP3 its frame and the frames of its look-ahead queue. The latest
+    // microphone sample may be in flight. Block codecs pad their last block, MP3 adds its delay.
+    long given = tap->bytes / 4;  // 16-bit stereo
+    long inFlight = tap->last / 4;
+    long decoded = DecodedSamples(recording.file);
+    EXPECT_GT(given, 44100 / 4) << "the microphone hardly ran";
+    const std::map<std::string, long> heldBack{{"PCM", 0}, {"IMA ADPCM", 2048}, {"Microsoft ADPCM", 2048},
+                                               {"MPEG Layer-3", 5 * 1152}};
+    EXPECT_GE(decoded, given - inFlight - heldBack.at(GetParam().first)) << "given " << given;
+    EXPECT_LE(decoded, given + 4096) << "given " << given;
+    if (GetParam().first == "PCM") {
+        EXPECT_TRUE(decoded == given || decoded == given - inFlight) << decoded << " of " << given;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCompressors, AudioCompressorRecording,

@@ -178,6 +178,11 @@ TEST(VariantConvert, NumbersWriteAsText) {
         {Cy(125000), VT_BSTR, S_OK, Text("12.5")},
         {Cy(30000), VT_BSTR, S_OK, Text("3")},
         {Cy(-1), VT_BSTR, S_OK, Text("-0.0001")},
+        {Cy(-500), VT_BSTR, S_OK, Text("-0.05")},
+        {Cy(1230), VT_BSTR, S_OK, Text("0.123")},
+        {Cy(123456789), VT_BSTR, S_OK, Text("12345.6789")},
+        {Cy(std::numeric_limits<int64_t>::min()), VT_BSTR, S_OK, Text("-922337203685477.5808")},
+        {Cy(std::numeric_limits<int64_t>::max()), VT_BSTR, S_OK, Text("922337203685477.5807")},
     });
     // Text and back gives the same number.
     for (double value : {0.1, 1234.5678, -2.5e-7, 6.02214076e23}) {

@@ -5,8 +5,10 @@
 #include <fstream>
 
 #include "platform/devices/DeviceInterfaces.h"
+#include "platform/devices/SystemDeviceEnum.h"
 #include "platform/devices/VideoSubtypes.h"
 #include "platform/devices/virtual/VirtualDeviceSet.h"
+#include "platform/dshow/Uuids.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -166,6 +168,35 @@ TEST(DeviceListParser, EnvironmentFileReplacesTheBuiltInSet) {
 
     unsetenv("ORVANTA_DEVICES");
     EXPECT_EQ(LoadVirtualDevices().devices.size(), 3u);
+}
+
+TEST(DeviceListParser, EveryCutOfAGoodFileIsAnErrorNotACrash) {
+    // Half-written files (an editor saving, a test writing) must come out as a message.
+    std::string json = BuiltInVirtualDevicesJson();
+    ASSERT_TRUE(Parse(json).Ok());
+    for (size_t cut = 0; cut < json.size() - 1; cut += 7) {
+        DeviceListResult result = Parse(json.substr(0, cut));
+        ASSERT_FALSE(result.Ok()) << "cut at " << cut;
+        EXPECT_EQ(result.error.rfind("devices.json: ", 0), 0u) << result.error;
+        EXPECT_TRUE(result.devices.empty());
+    }
+}
+
+TEST(DeviceListParser, BadFileLeavesTheEnumeratorEmptyAndSaysWhy) {
+    auto file = testing_support::TestEnvironment::Current().Dir() / "broken.json";
+    std::ofstream(file) << R"({"devices": [{"name": "Cam", "capture": [{"format": "RGB24", "width": -4, "height": 8}]}]})";
+    setenv("ORVANTA_DEVICES", file.c_str(), 1);
+    testing::internal::CaptureStderr();
+    ComPtr<ICreateDevEnum> devices;
+    ASSERT_EQ(CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf()), S_OK);
+    ComPtr<IEnumMoniker> list;
+    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, list.ReleaseAndGetAddressOf(), 0), S_FALSE);
+    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, list.ReleaseAndGetAddressOf(), 0), S_FALSE);
+    std::string said = testing::internal::GetCapturedStderr();
+    // Said once, with the file and the place in it.
+    std::string expected = file.string() + ": devices[0].capture[0].width: must be between 1 and 16384";
+    EXPECT_NE(said.find(expected), std::string::npos) << said;
+    EXPECT_EQ(said.find(expected), said.rfind(expected));
 }
 
 }  // namespace

@@ -89,7 +89,9 @@ TEST(SystemDeviceEnum, BindingByNameIsExactAndTheLastTwinWins) {
       {"name": "twin", "capture": [{"format": "RGB24", "width": 64, "height": 48}]},
       {"name": "Twin", "capture": [{"format": "YUY2", "width": 640, "height": 480}]},
       {"name": "Twin ", "capture": [{"format": "RGB24", "width": 160, "height": 120}]},
-      {"name": "Broken", "capture": [{"format": "RGB24", "width": 64, "height": 48}], "failBind": true}]})");
+      {"name": "Broken", "capture": [{"format": "RGB24", "width": 64, "height": 48}], "failBind": true},
+      {"name": "Cam\u00e9ra", "capture": [{"format": "RGB24", "width": 96, "height": 64}]},
+      {"name": "Came\u0301ra", "capture": [{"format": "RGB24", "width": 128, "height": 96}]}]})");
     ComPtr<IBaseFilter> twin = BindByName(CLSID_VideoInputDeviceCategory, "Twin");
     ASSERT_TRUE(twin);
     ComPtr<IAMStreamConfig> config = QueryAs<IAMStreamConfig>(PinNamed(twin.Get(), "Capture").Get());
@@ -104,6 +106,19 @@ TEST(SystemDeviceEnum, BindingByNameIsExactAndTheLastTwinWins) {
     HRESULT hr = S_OK;
     EXPECT_FALSE(BindByName(CLSID_VideoInputDeviceCategory, "Broken", &hr));
     EXPECT_TRUE(FAILED(hr));
+
+    // Byte for byte: the composed and the decomposed spelling of one word are two names.
+    auto widthOf = [&](const std::string& name) -> LONG {
+        ComPtr<IBaseFilter> filter = BindByName(CLSID_VideoInputDeviceCategory, name);
+        if (!filter) return -1;
+        ComPtr<IAMStreamConfig> c = QueryAs<IAMStreamConfig>(PinNamed(filter.Get(), "Capture").Get());
+        AM_MEDIA_TYPE t;
+        c->GetFormat(&t);
+        return t.VideoInfo()->bmiHeader.biWidth;
+    };
+    EXPECT_EQ(widthOf("Cam\xC3\xA9ra"), 96);
+    EXPECT_EQ(widthOf("Came\xCC\x81ra"), 128);
+    EXPECT_EQ(widthOf("CAM\xC3\x89RA"), -1);
 }
 
 TEST(DeviceFilters, ScalableCameraCapabilities) {

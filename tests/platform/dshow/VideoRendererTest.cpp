@@ -98,6 +98,53 @@ TEST(VideoRenderer, PaintsTheFrameIntoItsDestinationInsideTheOwnerWithTheBorderA
     EXPECT_EQ(shown.pixelColor(100, 90), QColor(Qt::blue));
 }
 
+TEST(VideoRenderer, ShowsOnlyItsSourceRectangleAndRefusesOneOutsideTheVideo) {
+    QWidget owner;
+    owner.resize(200, 100);
+    owner.show();
+    ComPtr<IGraphBuilder> graph;
+    CreateFilterGraphObject(CLSID_FilterGraph, &graph);
+    AM_MEDIA_TYPE type = MakeVideoType(MEDIASUBTYPE_RGB24, kWidth, kHeight);
+    ComPtr<FrameSource> source =
+        MakeCom<FrameSource>(std::vector{type}, std::vector<std::vector<BYTE>>{TwoRowPicture(Qt::white, Qt::blue)});
+    ComPtr<VideoRenderer> renderer = MakeCom<VideoRenderer>();
+    graph->AddFilter(source.Get(), "source");
+    graph->AddFilter(renderer.Get(), "Video Renderer");
+    ComPtr<IBasicVideo2> video = QueryAs<IBasicVideo2>(graph.Get());
+    EXPECT_EQ(video->SetSourcePosition(0, 0, 1, 1), VFW_E_NOT_CONNECTED);
+    ASSERT_EQ(graph->ConnectDirect(Pin(source.Get(), "Out").Get(), Pin(renderer.Get(), "Input").Get(), nullptr), S_OK);
+
+    EXPECT_EQ(video->SetSourcePosition(0, 0, kWidth + 1, kHeight), E_INVALIDARG);
+    EXPECT_EQ(video->SetSourcePosition(1, 1, kWidth, 1), E_INVALIDARG);
+    EXPECT_EQ(video->SetSourcePosition(0, 0, 0, kHeight), E_INVALIDARG);
+    EXPECT_EQ(video->IsUsingDefaultSource(), S_OK);
+    // The bottom row of the picture only (source rows count from the top).
+    ASSERT_EQ(video->SetSourcePosition(0, 1, kWidth, 1), S_OK);
+    EXPECT_EQ(video->IsUsingDefaultSource(), S_FALSE);
+    LONG l, t, w, h;
+    ASSERT_EQ(video->GetSourcePosition(&l, &t, &w, &h), S_OK);
+    EXPECT_EQ(RECT(l, t, l + w, t + h), (RECT{0, 1, kWidth, 2}));
+
+    ComPtr<IVideoWindow> window = QueryAs<IVideoWindow>(graph.Get());
+    ASSERT_EQ(window->put_AutoShow(OAFALSE), S_OK);
+    ASSERT_EQ(window->put_Owner(RegisterVideoOwner(&owner)), S_OK);
+    ASSERT_EQ(window->put_WindowStyle(VW_WS_CHILD | VW_WS_CLIPSIBLINGS), S_OK);
+    ASSERT_EQ(window->SetWindowPosition(0, 0, 200, 100), S_OK);
+    ASSERT_EQ(window->put_Visible(OATRUE), S_OK);
+    ASSERT_EQ(QueryAs<IMediaControl>(graph.Get())->Run(), S_OK);
+    SpinUntil([&] { return renderer->FramesPainted() > 0; });
+    QueryAs<IMediaControl>(graph.Get())->Stop();
+    ASSERT_GT(renderer->FramesPainted(), 0u);
+    QImage shown = owner.grab().toImage();
+    EXPECT_EQ(shown.pixelColor(100, 10), QColor(Qt::blue));  // the chosen row fills the window
+    EXPECT_EQ(shown.pixelColor(100, 90), QColor(Qt::blue));
+
+    ASSERT_EQ(video->SetDefaultSourcePosition(), S_OK);
+    EXPECT_EQ(video->IsUsingDefaultSource(), S_OK);
+    ASSERT_EQ(video->GetSourcePosition(&l, &t, &w, &h), S_OK);
+    EXPECT_EQ(RECT(l, t, l + w, t + h), (RECT{0, 0, kWidth, kHeight}));
+}
+
 TEST(VideoRenderer, ForwardsMouseInputToTheMessageDrain) {
     QWidget owner;
     owner.resize(100, 100);

@@ -1,0 +1,210 @@
+#pragma once
+// The capture session: one per control, for the control's whole life. It binds devices and
+// compressors by friendly name, builds a fresh filter graph at every start (preview, overlay,
+// compression, file writing), runs, pauses and tears it down, hosts the video window in its child
+// window, fires the owner's mouse and progress events and carries the overlay settings to the two
+// overlay filters of the graph ("Preview Text Filter", "Write Text Filter").
+//
+// The control copies its properties into the public fields below before each start; the session
+// reads them while building. Everything runs on the UI thread.
+#include <QPointer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SessionOwner.h"
+#include "engine/SessionWindow.h"
+#include "engine/VideoAspect.h"
+#include "engine/VideoFormats.h"
+#include "platform/com/Bitmap.h"
+#include "platform/com/ComPtr.h"
+#include "platform/com/Picture.h"
+#include "platform/devices/DeviceEnumInterfaces.h"
+#include "platform/dshow/CaptureInterfaces.h"
+#include "platform/dshow/FilterInterfaces.h"
+#include "platform/dshow/GraphInterfaces.h"
+#include "platform/dshow/StockInterfaces.h"
+
+struct IOverlayConfig;
+using NameList = std::vector<std::string>;
+using COLORREF = uint32_t;
+
+class CCaptureSession {
+public:
+    CCaptureSession();
+    ~CCaptureSession();
+    CCaptureSession(const CCaptureSession&) = delete;
+    CCaptureSession& operator=(const CCaptureSession&) = delete;
+
+    // The child window inside the control's window; the control keeps it at its client size.
+    void CreateSessionWindow(QWidget* parent);
+    SessionWindow* Window() const { return windowAlive_.data(); }
+
+    // Device discovery at control creation: fills the collections and probes the first device.
+    void EnumerateDevices(NameList& devices, VideoFormatList& videoFormats, NameList& videoCompressors,
+                          NameList& audioDevices, NameList& audioCompressors, NameList& videoInputs,
+                          NameList& audioInputPins, int16_t audioInputPinIndex);
+    // RefreshDevice: the probe build for these names (the control stopped the session first).
+    void ProbeDevice(const std::string& videoName, const std::string& audioName, VideoFormatList& videoFormats,
+                     NameList& videoInputs);
+    bool StartSession(VideoFormatList& videoFormats, const std::string& videoName, const std::string& audioName,
+                      const std::string& videoCompressor, const std::string& audioCompressor, int videoFormat,
+                      int videoInput, const Guid& wmvProfile);
+    HRESULT StopSession();
+    HRESULT PauseCapture();
+    HRESULT ResumeCapture();
+    HRESULT EnsureGraph();
+    HRESULT BuildGraph(VideoFormatList& videoFormats, ICaptureGraphBuilder2* builder, IBaseFilter* videoDevice,
+                       IBaseFilter* audioDevice, IBaseFilter* videoCompressorFilter,
+                       IBaseFilter* audioCompressorFilter, NameList* videoInputs, int videoInput, int videoFormat);
+
+    // The control's Start asks a helper left from an earlier start to quit (WM_COMMAND 1 to the
+    // "Relayoclass" window); also on the control's destruction.
+    static void AskHelperToQuit();
+
+    // Video window and events.
+    HRESULT AttachVideoWindow();
+    void ResizeVideo(int32_t width, int32_t height);
+    LRESULT WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Overlay settings.
+    void EnableTextOverlay(bool flag);
+    void EnableImageOverlay(bool flag);
+    void EnableDateOverlay(bool flag);
+    void UpdateTextOverlay(int16_t style, int32_t fontStyle, const std::string& fontName, int32_t fontSize, int32_t x,
+                           int32_t y, const std::string& overlayText, COLORREF color, COLORREF backColor,
+                           int32_t backTransparency, int32_t hatch, COLORREF hatchFore, COLORREF hatchBack,
+                           const std::string& texture);
+    void UpdateDateOverlay(int32_t formatIndex, int32_t fontStyle, const std::string& fontName, int32_t fontSize,
+                           int32_t x, int32_t y, COLORREF color);
+    void DrawImageOverlay(int32_t x, int32_t y, const std::string& path, COLORREF transparentColor, int32_t alpha);
+    void UpdateOutlineBackColor(COLORREF color);
+    void UpdateOutlineBorderColor(COLORREF color);
+
+    // Snapshots and the device's dialogs, on the current graph and grabber.
+    HRESULT GrabFrame(Bitmap& bitmap);
+    int32_t SnapShot(const std::string& fileName, HRESULT* fileError = nullptr);
+    int32_t SnapShotJPEG(const std::string& fileName, int16_t quality);
+    HBITMAP SnapShot2HBITMAP(Bitmap& controlBitmap);
+    ComPtr<IPictureDisp> SnapShot2Picture(ComPtr<IPictureDisp>& pictureHolder);
+    std::string ShowVideoFormatPage();
+    int ShowCaptureDevicePage();
+
+    // Tuner and crossbar (built with their own feature: for now they do nothing and succeed).
+    HRESULT ListCrossbarInputs(ICaptureGraphBuilder2* builder, IBaseFilter* device, NameList* videoInputs);
+    HRESULT RouteVideoInput(ICaptureGraphBuilder2* builder, IBaseFilter* device, int input);
+    HRESULT RouteTvAudio(ICaptureGraphBuilder2* builder, IBaseFilter* device, bool enable);
+    bool IsTunerInput(ICaptureGraphBuilder2* builder, IBaseFilter* device, int input);
+    // False when the build must end here (successfully).
+    bool SetupTuner(ICaptureGraphBuilder2* builder, IBaseFilter* device);
+    // Audio input pins (likewise still to come).
+    HRESULT ListAudioInputPins(NameList& pins, IBaseFilter* device);
+    HRESULT SelectAudioInputPin(IBaseFilter* device, int position);
+    HRESULT RestoreAudioInputPin(IBaseFilter* device, int position);
+    // WMV output and the broadcast helper (likewise still to come).
+    HRESULT ConfigureAsfWriter(IBaseFilter* writer);
+    void SendHelperStartBlock();
+
+    // The MPEG encoder configured for `path`: created by class identifier and added as "vcd".
+    void ConfigureMpegEncoder(const std::string& path);
+
+    IGraphBuilder* Graph() const { return graph_.Get(); }
+    ISampleGrabber* Grabber() const { return grabber_.Get(); }
+    IBaseFilter* MpegEncoder() const { return mpegEncoder_.Get(); }
+
+    // Fields (the control writes them; see the header comment).
+    SessionOwner* ownerControl = nullptr;
+    std::string moduleFolder;  // ends with "/"
+    std::string videoDeviceName, audioDeviceName;
+    std::string videoCompressorName, audioCompressorName;
+    std::string captureFileName = "c:\\abc.avi";
+    std::string wmvFileName;
+    int16_t outputType = 0;
+    bool captureMode = false;
+    bool captureVideo = true;
+    bool captureAudio = true;
+    bool showPreview = true;
+    bool useVideoCompressor = false, useAudioCompressor = false;
+    bool broadcast = false;
+    int16_t broadcastPort = 8080;
+    int16_t maxClients = 3;
+    std::string publishingUrl;
+    Guid wmvProfileGuid{};
+    std::string wmvCustomFileName;
+    bool useUserFormat = false;
+    int32_t userWidth = 0, userHeight = 0;
+    // 0 or below keeps a capability's own frame interval.
+    int32_t frameRate = 0;
+    int32_t mpegVideoBitrate = 4600000;
+    int32_t mpegAudioBitrate = 224000;
+    int32_t mpegAudioChannels = 2;
+    int32_t mpegAudioSampleRate = 44100;
+    float mpegFrameRate = 25.0f;
+    int16_t mpegWidth = 320, mpegHeight = 240;
+    bool scalableSource = false;
+
+    // Video window.
+    COLORREF backgroundColor = 0;
+    bool aspectRatio = false;
+    VideoRect defaultDestRect;
+    bool captureDefaultDest = true;
+
+    // Overlay settings last pushed by the control.
+    bool showText = false, showImage = false, showDate = false;
+    int16_t textStyle = 0;
+    int32_t textFontStyle = 0;
+    std::string textFontName = "Arial";
+    int32_t textFontSize = 8;
+    int32_t textX = 0, textY = 0;
+    std::string text;
+    COLORREF textColor = 0;
+    int32_t hatchStyle = 0;
+    COLORREF hatchForeColor = 0, hatchBackColor = 0;
+    std::string textureImage;
+    COLORREF outlineBackColor = 0x0000FF;
+    COLORREF outlineBorderColor = 0x00FF00;
+
+    // Tuner and crossbar.
+    bool tunerInput = false;
+    int32_t tunerMode = 0;
+    int32_t countryCode = 0;
+    int32_t channel = 0;
+    bool tvMute = false;
+    bool noVideoDevice = false;
+
+    // Audio input pins.
+    int16_t audioInputPin = 0;
+    int32_t enabledPinAtStart = -1;
+    bool noAudioDevice = false;
+
+private:
+    // The file sink of step 8 for the shape `scalable` names (AVI mux, ASF writer or MPEG encoder).
+    HRESULT CreateFileSink(ICaptureGraphBuilder2* builder);
+    void RemoveFileSink();
+    HRESULT BuildScalableFileBranch(ICaptureGraphBuilder2* builder, IBaseFilter* tee, IBaseFilter* audioDevice,
+                                    IBaseFilter* videoCompressorFilter, IBaseFilter* audioCompressorFilter);
+    HRESULT RouteInputs(ICaptureGraphBuilder2* builder, IBaseFilter* device, NameList* videoInputs, int videoInput,
+                        bool tunerFirst, bool* stop);
+    ComPtr<IBaseFilter> AddOverlayFilter(const char* name);
+    ComPtr<IBaseFilter> AddStockFilter(const CLSID& clsid, const char* name);
+    HRESULT Render(ICaptureGraphBuilder2* builder, const Guid* category, const Guid* type, IBaseFilter* source,
+                   IBaseFilter* intermediate, IBaseFilter* sink, bool sinkOptional);
+    void OnProgressTimer();
+    template <class F>
+    void ForEachOverlay(F&& push);
+
+    std::unique_ptr<SessionWindow> window_;
+    // Qt deletes the window with its parent; then the session must not delete it again.
+    QPointer<SessionWindow> windowAlive_;
+    ComPtr<IGraphBuilder> graph_;
+    ComPtr<ISampleGrabber> grabber_;
+    ComPtr<IBaseFilter> mpegEncoder_;
+    // Per build: the file sink and whether each compressor went into the graph.
+    ComPtr<IBaseFilter> mux_;
+    ComPtr<IBaseFilter> muxWriter_;
+    HRESULT sinkError_ = S_OK;
+    bool videoCompressorAdded_ = false;
+    bool audioCompressorAdded_ = false;
+    bool audioAdded_ = false;
+};

@@ -1,0 +1,149 @@
+// The outside MPEG encoder as the session sees it: created by class identifier, added as "vcd",
+// given the file name and configured through its two interfaces in a fixed order.
+#include "engine/MpegEncoderInterfaces.h"
+#include "platform/com/ClassFactory.h"
+#include "platform/com/ClassRegistry.h"
+#include "platform/dshow/base/BaseFilter.h"
+#include "platform/dshow/base/WithInterfaces.h"
+#include "platform/os/MessageBox.h"
+#include "tests/engine/SessionTestSupport.h"
+
+using namespace session_test;
+
+namespace {
+std::vector<std::string>& Calls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+
+// An encoder without pins that records how it is configured.
+class RecordingEncoder final
+    : public WithInterfaces<BaseFilter, IFileSinkFilter, IMpegEncoderOutput, IMpegEncoderSettings> {
+public:
+    RecordingEncoder() : WithInterfaces(CLSID_MpegEncoder) {}
+    HRESULT SetFileName(const char* file, const AM_MEDIA_TYPE* type) override {
+        return Log("SetFileName " + std::string(file) + (type ? " typed" : ""));
+    }
+    HRESULT GetCurFile(std::string*, AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    HRESULT GetOutputKind(int*) override { return E_NOTIMPL; }
+    HRESULT SetOutputKind(int kind) override { return Log("M2 " + std::to_string(kind)); }
+    HRESULT SetStreamType(int v) override { return Log("1 " + std::to_string(v)); }
+    HRESULT SetVideoBitrate(int v) override { return Log("2 " + std::to_string(v)); }
+    HRESULT SetVideoSize(int w, int h) override { return Log("3 " + std::to_string(w) + "x" + std::to_string(h)); }
+    HRESULT SetFrameRate(const char* rate) override { return Log(std::string("4 ") + rate); }
+    HRESULT Reserved5() override { return Log("5"); }
+    HRESULT SetMaxVideoBitrate(int v) override { return Log("6 " + std::to_string(v)); }
+    HRESULT SetMinVideoBitrate(int v) override { return Log("7 " + std::to_string(v)); }
+    HRESULT SetMaxDuration(int v) override { return Log("8 " + std::to_string(v)); }
+    HRESULT SetPreset(int v) override { return Log("9 " + std::to_string(v)); }
+    HRESULT Reserved10() override { return Log("10"); }
+    HRESULT Reserved11() override { return Log("11"); }
+    HRESULT Reserved12() override { return Log("12"); }
+    HRESULT Reserved13() override { return Log("13"); }
+    HRESULT Reserved14() override { return Log("14"); }
+    HRESULT Reserved15() override { return Log("15"); }
+    HRESULT Reserved16() override { return Log("16"); }
+    HRESULT Reserved17() override { return Log("17"); }
+    HRESULT Reserved18() override { return Log("18"); }
+    HRESULT Reserved19() override { return Log("19"); }
+    HRESULT SetAudioBitrate(int v) override { return Log("20 " + std::to_string(v)); }
+    HRESULT SetAudioChannels(int v) override { return Log("21 " + std::to_string(v)); }
+    HRESULT SetAudioSampleRate(int v) override { return Log("22 " + std::to_string(v)); }
+
+private:
+    static HRESULT Log(std::string call) {
+        Calls().push_back(std::move(call));
+        return S_OK;
+    }
+};
+
+// One without a file sink.
+class SinklessEncoder final : public WithInterfaces<BaseFilter, IMpegEncoderOutput> {
+public:
+    SinklessEncoder() : WithInterfaces(CLSID_MpegEncoder) {}
+    HRESULT GetOutputKind(int*) override { return E_NOTIMPL; }
+    HRESULT SetOutputKind(int kind) override {
+        Calls().push_back("M2 " + std::to_string(kind));
+        return S_OK;
+    }
+};
+
+template <class T>
+DWORD RegisterEncoder() {
+    DWORD cookie = 0;
+    auto factory = MakeCom<ClassFactory<T>>();
+    EXPECT_EQ(CoRegisterClassObject(CLSID_MpegEncoder, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+              S_OK);
+    return cookie;
+}
+
+class SessionMpeg : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        Calls().clear();
+        session.captureMode = true;
+        session.captureFileName = TestFile("out.mpg").string();
+    }
+};
+}  // namespace
+
+TEST_F(SessionMpeg, EncoderIsConfiguredInTheFixedOrderWithTheSessionsValues) {
+    DWORD cookie = RegisterEncoder<RecordingEncoder>();
+    session.outputType = 2;
+    session.mpegWidth = 352;
+    session.mpegHeight = 288;
+    session.mpegFrameRate = 29.97f;
+    session.mpegVideoBitrate = 1150000;
+    session.mpegAudioChannels = 1;
+    session.mpegAudioBitrate = 128000;
+    session.mpegAudioSampleRate = 48000;
+    ASSERT_TRUE(Start(kCamera, kMicrophone));
+    EXPECT_TRUE(session.MpegEncoder());
+    EXPECT_TRUE(HasFilter(session.Graph(), "vcd"));
+    std::vector<std::string> expected = {"SetFileName " + TestFile("out.mpg").string(),
+                                         "M2 6",
+                                         "9 0",
+                                         "1 1",
+                                         "3 352x288",
+                                         "4 29.969999",
+                                         "2 1150000",
+                                         "6 1150000",
+                                         "7 1150000",
+                                         "8 3600000",
+                                         "21 1",
+                                         "20 128000",
+                                         "22 48000"};
+    EXPECT_EQ(Calls(), expected);
+    session.StopSession();
+    EXPECT_FALSE(session.MpegEncoder());
+
+    // OutputType above 2: the other kind and stream type.
+    Calls().clear();
+    session.outputType = 3;
+    ASSERT_TRUE(Start(kCard));
+    ASSERT_GE(Calls().size(), 4u);
+    EXPECT_EQ(Calls()[1], "M2 7");
+    EXPECT_EQ(Calls()[3], "1 2");
+    CoRevokeClassObject(cookie);
+}
+
+TEST_F(SessionMpeg, AnEncoderWithoutFileSinkShowsTheMessageAndTheBuildGoesOn) {
+    DWORD cookie = RegisterEncoder<SinklessEncoder>();
+    std::vector<MessageBoxRequest> boxes;
+    SetMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.push_back(r);
+        return IDOK;
+    });
+    session.outputType = 2;
+    session.captureAudio = false;
+    EXPECT_TRUE(Start(kCamera));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Failed to set file name");
+    EXPECT_EQ(boxes[0].Buttons(), MB_OK);
+    // Nothing more is asked of it.
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(HasFilter(session.Graph(), "vcd"));
+    SetMessageBoxHandler({});
+    CoRevokeClassObject(cookie);
+}
