@@ -17,6 +17,7 @@
 #include "engine/SessionWindow.h"
 #include "engine/VideoAspect.h"
 #include "engine/VideoFormats.h"
+#include "engine/WmvProfiles.h"
 #include "platform/com/Bitmap.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Picture.h"
@@ -27,6 +28,7 @@
 #include "platform/dshow/StockInterfaces.h"
 
 struct IOverlayConfig;
+struct IWMProfile;
 using NameList = std::vector<std::string>;
 using COLORREF = uint32_t;
 
@@ -91,20 +93,60 @@ public:
     std::string ShowVideoFormatPage();
     int ShowCaptureDevicePage();
 
-    // Tuner and crossbar (built with their own feature: for now they do nothing and succeed).
+    // Tuner and crossbar, on the current graph's device (found by videoDeviceName).
+    struct TvChannelEntry {
+        std::string channel;  // decimal
+        int32_t signal = 0;   // 0 or 1
+    };
+    using TvChannelList = std::vector<TvChannelEntry>;
     HRESULT ListCrossbarInputs(ICaptureGraphBuilder2* builder, IBaseFilter* device, NameList* videoInputs);
     HRESULT RouteVideoInput(ICaptureGraphBuilder2* builder, IBaseFilter* device, int input);
     HRESULT RouteTvAudio(ICaptureGraphBuilder2* builder, IBaseFilter* device, bool enable);
     bool IsTunerInput(ICaptureGraphBuilder2* builder, IBaseFilter* device, int input);
     // False when the build must end here (successfully).
     bool SetupTuner(ICaptureGraphBuilder2* builder, IBaseFilter* device);
-    // Audio input pins (likewise still to come).
+    void SetChannel(int32_t c);
+    void SetTvMute(bool flag);
+    // Appends one entry per channel; 1 when a tuner was used, else 0.
+    int32_t ScanChannels(TvChannelList& channels);
+    void SetVideoStandard(int16_t index);
+    // The input routed to the video decoder after the dialog, or -1.
+    int32_t ShowCrossbarPage();
+    // Audio input pins of the audio device.
+    struct AudioInputPinEntry {
+        std::string name;
+        double mixLevel = 1.0;
+    };
+    using AudioInputPinList = std::vector<AudioInputPinEntry>;
     HRESULT ListAudioInputPins(NameList& pins, IBaseFilter* device);
     HRESULT SelectAudioInputPin(IBaseFilter* device, int position);
     HRESULT RestoreAudioInputPin(IBaseFilter* device, int position);
-    // WMV output and the broadcast helper (likewise still to come).
+    // The control emptied both collections first; false when no device or a device fails.
+    bool RefreshAudioInputs(int index, NameList& audioDevices, NameList& audioInputPins);
+    int ShowAudioCapturePage();
+    // Picture (IAMVideoProcAmp) and camera (IAMCameraControl) settings of the current graph's video
+    // device (engine/SessionAdjustments.cpp). Without a graph, the device filter or the interface
+    // they do nothing and leave every out argument as it was.
+    void GetProcAmpRange(LONG property, LONG& min, LONG& max, LONG& step, LONG& defaultValue, LONG& flags,
+                         bool& available);
+    void GetProcAmpValue(LONG property, LONG& value, LONG& flags);
+    void SetProcAmpValue(LONG property, LONG value, LONG flags);
+    void GetCameraRange(LONG property, LONG& min, LONG& max, LONG& step, LONG& defaultValue, LONG& flags,
+                        bool& available);
+    void GetCameraValue(LONG property, LONG& value, LONG& flags);
+    void SetCameraValue(LONG property, LONG value, LONG flags);
+    // WMV output and the broadcast helper.
+    // Appends the system profiles (version 8) with one audio and one video stream.
+    HRESULT EnumerateWmvProfiles(WmvProfileList& profiles);
+    // A profile from a UTF-16 .prx file: E_POINTER for no name, the system error when the file
+    // cannot be opened or read, 0xC00D001C when it is no disk file, else LoadProfileByData's result.
+    static HRESULT LoadCustomProfile(const char* fileName, IWMProfile** profile);
+    // From wmvCustomFileName when set (its errors end the build), else from wmvProfileGuid.
     HRESULT ConfigureAsfWriter(IBaseFilter* writer);
+    // The start block for wmvFileName, sent once the graph runs; nothing when a field does not fit.
     void SendHelperStartBlock();
+    // WM_COPYDATA to the "Relayoclass" window; lost silently when there is none.
+    void SendToHelper(ULONG_PTR dwData, DWORD count, const void* data);
 
     // The MPEG encoder configured for `path`: created by class identifier and added as "vcd".
     void ConfigureMpegEncoder(const std::string& path);
@@ -132,6 +174,10 @@ public:
     std::string publishingUrl;
     Guid wmvProfileGuid{};
     std::string wmvCustomFileName;
+    // Where the helper sends its client reports (the control's window), and the wParam of the
+    // messages to the helper (the application's main window); 0 when there is none.
+    HWND ownerWindow = HWND_NONE;
+    HWND mainWindow = HWND_NONE;
     bool useUserFormat = false;
     int32_t userWidth = 0, userHeight = 0;
     // 0 or below keeps a capability's own frame interval.
@@ -171,9 +217,12 @@ public:
     int32_t countryCode = 0;
     int32_t channel = 0;
     bool tvMute = false;
+    int16_t videoStandard = 0;
     bool noVideoDevice = false;
 
-    // Audio input pins.
+    // Audio input pins. The control points audioInputPinEntries at its AudioInputPins entries so
+    // that a build can send each line's stored mix level; null when it keeps none.
+    const AudioInputPinList* audioInputPinEntries = nullptr;
     int16_t audioInputPin = 0;
     int32_t enabledPinAtStart = -1;
     bool noAudioDevice = false;

@@ -3,12 +3,19 @@
 #include <cstdio>
 
 #include "engine/CaptureSession.h"
+#include "engine/HelperBlocks.h"
 #include "engine/MpegEncoderInterfaces.h"
 #include "overlay/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/os/Folders.h"
 #include "platform/os/MessageBox.h"
+#include "platform/os/Win32Error.h"
+
+namespace {
+// A broadcast whose file path or publishing address does not fit the helper's start block.
+constexpr HRESULT kHelperFieldTooLong = HResultFromWin32(206);  // ERROR_FILENAME_EXCED_RANGE
+}  // namespace
 
 ComPtr<IBaseFilter> CCaptureSession::AddStockFilter(const CLSID& clsid, const char* name) {
     ComPtr<IBaseFilter> filter;
@@ -110,8 +117,13 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
         if (!captureMode) {
             std::string temp = GetTempFolder();
             if (temp.empty()) return E_FAIL;
-            wmvFileName = captureFileName = temp + "tmp.wmv";
+            captureFileName = temp + "tmp.wmv";
         }
+        // The file recorded is the file served.
+        wmvFileName = captureFileName;
+        // The start block has room for neither a longer path nor a longer address: refuse the
+        // start rather than have the helper serve a cut-off path.
+        if (!HelperStartFieldsFit(wmvFileName, publishingUrl)) return kHelperFieldTooLong;
         captureMode = captureVideo = captureAudio = true;
         outputType = 1;
     }
@@ -284,6 +296,7 @@ HRESULT CCaptureSession::BuildScalableFileBranch(ICaptureGraphBuilder2* builder,
     if (outputType == 1) {
         ComPtr<IBaseFilter> writer;
         sinkError_ = CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_ALL, &writer);
+        wmvFileName = captureFileName;
         if (writer) {
             graph_->AddFilter(writer.Get(), "ASF Writer");
             if (ComPtr<IFileSinkFilter2> sink = QueryAs<IFileSinkFilter2>(writer.Get()))

@@ -5,6 +5,7 @@
 
 #include "platform/codecs/CaptureClasses.h"
 #include "platform/dshow/filters/StockFilters.h"
+#include "platform/wmf/WmfClasses.h"
 
 namespace {
 std::string FriendlyNameOf(IMoniker* moniker) {
@@ -79,5 +80,6 @@ void EnsureEnginePlatform() {
     std::call_once(once, [] {
         RegisterFilterGraphClasses();
         RegisterCaptureClasses();
+        RegisterWindowsMediaClasses();
     });
 }

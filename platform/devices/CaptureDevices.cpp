@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/devices/AnalogVideoDecoder.h"
 #include "platform/devices/AudioInputMixer.h"
@@ -579,26 +580,87 @@ private:
 
 // --- the test picture --------------------------------------------------------------------------
 
-void PictureRgb(int width, int height, uint32_t frame, int x, int y, int brightness, uint8_t rgb[3]) {
-    const int top = std::max(8, height / 16);  // the frame number band
-    if (y < top) {
-        int bit = x * 32 / std::max(1, width);
-        bool on = (frame >> (31 - bit)) & 1u;
-        rgb[0] = rgb[1] = rgb[2] = on ? 255 : 0;
-        return;
+// One row of the picture as RGB triplets. Drawn a row at a time from ramps and a brightness
+// table worked out once per frame: per-pixel divisions and clamps made the picture cost more than
+// the overlay and the compressor behind it.
+class PictureRows {
+public:
+    PictureRows(int width, int height, uint32_t frame, int brightness)
+        : width_(width), height_(height), frame_(frame), top_(std::max(8, height / 16)), box_(std::max(8, width / 8)),
+          bx_(static_cast<int>((frame * 4) % static_cast<uint32_t>(std::max(1, width - box_)))),
+          by_(top_ + (height - top_ - box_) / 2), red_(static_cast<size_t>(width)),
+          row_(static_cast<size_t>(width) * 3) {
+        for (int v = 0; v < 256; ++v) bright_[v] = static_cast<uint8_t>(std::clamp(v + brightness, 0, 255));
+        for (int x = 0; x < width; ++x) red_[static_cast<size_t>(x)] = bright_[(x * 255) / std::max(1, width - 1)];
     }
-    // A moving box over diagonal colour ramps: motion and colour both show.
-    int box = std::max(8, width / 8);
-    int bx = static_cast<int>((frame * 4) % static_cast<uint32_t>(std::max(1, width - box)));
-    int by = top + (height - top - box) / 2;
-    bool inBox = x >= bx && x < bx + box && y >= by && y < by + box;
-    int r = inBox ? 255 : (x * 255) / std::max(1, width - 1);
-    int g = inBox ? 255 : (y * 255) / std::max(1, height - 1);
-    int b = inBox ? 255 : ((x + y + static_cast<int>(frame)) * 2) & 0xFF;
-    rgb[0] = static_cast<uint8_t>(std::clamp(r + brightness, 0, 255));
-    rgb[1] = static_cast<uint8_t>(std::clamp(g + brightness, 0, 255));
-    rgb[2] = static_cast<uint8_t>(std::clamp(b + brightness, 0, 255));
-}
+
+    // Row y (0 at the top); valid until the next call.
+    const uint8_t* Row(int y) {
+        if (y < top_) {
+            // The frame number band (not brightness-shifted): the same in every row of the band.
+            if (!bandDrawn_) {
+                for (int x = 0; x < width_; ++x) {
+                    int bit = x * 32 / std::max(1, width_);
+                    bool on = (frame_ >> (31 - bit)) & 1u;
+                    std::memset(&row_[static_cast<size_t>(x) * 3], on ? 255 : 0, 3);
+                }
+                bandDrawn_ = true;
+            }
+            return row_.data();
+        }
+        bandDrawn_ = false;
+        // A moving box over diagonal colour ramps: motion and colour both show.
+        const uint8_t green = bright_[(y * 255) / std::max(1, height_ - 1)];
+        const int diagonal = y + static_cast<int>(frame_);
+        uint8_t* out = row_.data();
+        for (int x = 0; x < width_; ++x, out += 3) {
+            out[0] = red_[static_cast<size_t>(x)];
+            out[1] = green;
+            out[2] = bright_[((x + diagonal) * 2) & 0xFF];
+        }
+        if (y >= by_ && y < by_ + box_) {
+            int end = std::min(width_, bx_ + box_);
+            if (bx_ < end) std::memset(&row_[static_cast<size_t>(bx_) * 3], bright_[255], static_cast<size_t>(end - bx_) * 3);
+        }
+        return row_.data();
+    }
+
+    // Row y written straight into a DIB row: B, G, R (and a zero byte when `bytes` is 4).
+    void WriteBgr(int y, uint8_t* out, int bytes) {
+        if (y < top_) {
+            const uint8_t* rgb = Row(y);
+            for (int x = 0; x < width_; ++x, rgb += 3, out += bytes) {
+                out[0] = rgb[2], out[1] = rgb[1], out[2] = rgb[0];
+                if (bytes == 4) out[3] = 0;
+            }
+            return;
+        }
+        bandDrawn_ = false;
+        const uint8_t green = bright_[(y * 255) / std::max(1, height_ - 1)];
+        const int diagonal = y + static_cast<int>(frame_);
+        uint8_t* p = out;
+        if (bytes == 3) {
+            for (int x = 0; x < width_; ++x, p += 3)
+                p[0] = bright_[((x + diagonal) * 2) & 0xFF], p[1] = green, p[2] = red_[static_cast<size_t>(x)];
+        } else {
+            for (int x = 0; x < width_; ++x, p += 4)
+                p[0] = bright_[((x + diagonal) * 2) & 0xFF], p[1] = green, p[2] = red_[static_cast<size_t>(x)], p[3] = 0;
+        }
+        if (y >= by_ && y < by_ + box_) {
+            for (int x = bx_, end = std::min(width_, bx_ + box_); x < end; ++x)
+                std::memset(out + static_cast<size_t>(x) * bytes, bright_[255], 3);
+        }
+    }
+
+private:
+    int width_, height_;
+    uint32_t frame_;
+    int top_, box_, bx_, by_;
+    uint8_t bright_[256];
+    std::vector<uint8_t> red_;
+    std::vector<uint8_t> row_;
+    bool bandDrawn_ = false;
+};
 
 void ToYuv(const uint8_t rgb[3], int& y, int& u, int& v) {
     y = std::clamp((66 * rgb[0] + 129 * rgb[1] + 25 * rgb[2] + 128) / 256 + 16, 0, 255);
@@ -611,20 +673,14 @@ void ToYuv(const uint8_t rgb[3], int& y, int& u, int& v) {
 bool DrawTestPicture(const Guid& subtype, int width, int height, uint32_t frame, int brightness, uint8_t* data,
                      size_t size) {
     if (width <= 0 || height <= 0) return false;
-    uint8_t rgb[3];
+    PictureRows rows(width, height, frame, brightness);
     if (subtype == MEDIASUBTYPE_RGB24 || subtype == MEDIASUBTYPE_RGB32) {
         int bytes = subtype == MEDIASUBTYPE_RGB24 ? 3 : 4;
         size_t stride = static_cast<size_t>(DibStride(width, static_cast<WORD>(bytes * 8)));
         if (size < stride * static_cast<size_t>(height)) return false;
         for (int y = 0; y < height; ++y) {
             uint8_t* row = data + static_cast<size_t>(height - 1 - y) * stride;  // bottom-up
-            for (int x = 0; x < width; ++x) {
-                PictureRgb(width, height, frame, x, y, brightness, rgb);
-                row[x * bytes] = rgb[2];
-                row[x * bytes + 1] = rgb[1];
-                row[x * bytes + 2] = rgb[0];
-                if (bytes == 4) row[x * bytes + 3] = 0;
-            }
+            rows.WriteBgr(y, row, bytes);
         }
         return true;
     }
@@ -634,12 +690,11 @@ bool DrawTestPicture(const Guid& subtype, int width, int height, uint32_t frame,
         bool yuy2 = subtype == MEDIASUBTYPE_YUY2;
         for (int y = 0; y < height; ++y) {
             uint8_t* row = data + static_cast<size_t>(y) * stride;
+            const uint8_t* picture = rows.Row(y);
             for (int x = 0; x < width; x += 2) {
                 int y0, u0, v0, y1, u1, v1;
-                PictureRgb(width, height, frame, x, y, brightness, rgb);
-                ToYuv(rgb, y0, u0, v0);
-                PictureRgb(width, height, frame, x + 1, y, brightness, rgb);
-                ToYuv(rgb, y1, u1, v1);
+                ToYuv(picture + static_cast<size_t>(x) * 3, y0, u0, v0);
+                ToYuv(picture + static_cast<size_t>(x + 1) * 3, y1, u1, v1);
                 uint8_t* p = row + x * 2;
                 uint8_t u = static_cast<uint8_t>((u0 + u1) / 2), v = static_cast<uint8_t>((v0 + v1) / 2);
                 if (yuy2) {
@@ -659,10 +714,10 @@ bool DrawTestPicture(const Guid& subtype, int width, int height, uint32_t frame,
         uint8_t* planeV = planeU + luma / 4;
         if (subtype == MEDIASUBTYPE_YV12) std::swap(planeU, planeV);
         for (int y = 0; y < height; ++y) {
+            const uint8_t* picture = rows.Row(y);
             for (int x = 0; x < width; ++x) {
                 int yy, u, v;
-                PictureRgb(width, height, frame, x, y, brightness, rgb);
-                ToYuv(rgb, yy, u, v);
+                ToYuv(picture + static_cast<size_t>(x) * 3, yy, u, v);
                 data[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(yy);
                 if (x % 2 == 0 && y % 2 == 0) {
                     size_t c = static_cast<size_t>(y / 2) * (width / 2) + x / 2;

@@ -147,3 +147,55 @@ TEST_F(SessionMpeg, AnEncoderWithoutFileSinkShowsTheMessageAndTheBuildGoesOn) {
     SetMessageBoxHandler({});
     CoRevokeClassObject(cookie);
 }
+
+namespace {
+// ffprobe's "stream|format key=value" lines for a recording, one string.
+std::string ProbeRecording(const std::filesystem::path& file) {
+    std::string command = "ffprobe -v error -show_entries format=format_name,duration:stream=codec_name,width,height "
+                          "-of default=nw=1 '" + file.string() + "' 2>/dev/null";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (fgets(line, sizeof line, pipe)) out += line;
+        pclose(pipe);
+    }
+    return out;
+}
+
+double ProbedDuration(const std::string& probe) {
+    size_t at = probe.find("duration=");
+    return at == std::string::npos ? -1 : std::atof(probe.c_str() + at + 9);
+}
+}  // namespace
+
+TEST_F(SessionMpeg, TheRealEncoderRecordsTheVirtualDevicesInBothKinds) {
+    // Torvane.so registered from the program folder, as start-up registration does.
+    HMODULE module = nullptr;
+    ASSERT_EQ(LoadModule(testing_support::DistDir() / "Torvane.so", module), S_OK) << LastModuleError();
+    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
+    ASSERT_TRUE(registerServer);
+    ASSERT_EQ(registerServer(), S_OK);
+
+    struct Case {
+        int outputType;
+        const char* file;
+        const char* codec;
+    };
+    for (const Case& c : {Case{2, "real1.mpg", "codec_name=mpeg1video"}, Case{3, "real2.mpg", "codec_name=mpeg2video"}}) {
+        SCOPED_TRACE(c.file);
+        session.outputType = static_cast<int16_t>(c.outputType);
+        session.captureFileName = TestFile(c.file).string();
+        session.mpegWidth = 352;
+        session.mpegHeight = 288;
+        session.mpegVideoBitrate = 1150000;
+        ASSERT_TRUE(Start(kCamera, kMicrophone));
+        Pump(3000);
+        session.StopSession();
+        std::string probe = ProbeRecording(TestFile(c.file));
+        EXPECT_NE(probe.find("format_name=mpeg"), std::string::npos) << probe;
+        EXPECT_NE(probe.find(c.codec), std::string::npos) << probe;
+        EXPECT_NE(probe.find("codec_name=mp2"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("width=352\nheight=288"), std::string::npos) << probe;
+        EXPECT_NEAR(ProbedDuration(probe), 3.0, 0.5) << probe;
+    }
+}

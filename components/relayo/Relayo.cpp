@@ -1,0 +1,112 @@
+#include "components/relayo/Relayo.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "components/mmsh/MmshServer.h"
+#include "components/relayo/ClientReport.h"
+#include "components/relayo/ReportSender.h"
+#include "components/relayo/RtmpPusher.h"
+#include "platform/os/WindowMessages.h"
+
+namespace relayo {
+
+Relayo::Relayo() {
+    bindRetry_.setSingleShot(true);
+    bindRetry_.setInterval(kBindRetryMs);
+    QObject::connect(&bindRetry_, &QTimer::timeout, [this] { TryStart(); });
+}
+
+Relayo::~Relayo() {
+    StopBroadcast();
+}
+
+bool Relayo::Open() {
+    HRESULT hr = S_OK;
+    window_ = MessageWindow::Create(
+        kClassName, "Relayo",
+        [this](HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
+            return Procedure(self, message, wParam, lParam);
+        },
+        &hr);
+    if (!window_) std::fprintf(stderr, "Relayo: no window (0x%08X)\n", static_cast<unsigned>(hr));
+    return window_ != nullptr;
+}
+
+uint16_t Relayo::ServingPort() const {
+    return server_ ? server_->Port() : 0;
+}
+
+LRESULT Relayo::Procedure(HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COPYDATA:
+            if (lParam == 0) return FALSE;
+            return OnStartBlock(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+        case WM_COMMAND:
+            if (LoWord(wParam) != 1) return 0;
+            // Free the port before answering: the next helper binds it right after.
+            StopBroadcast();
+            DestroyWindow(self);
+            return 0;
+        case WM_DESTROY:
+            QCoreApplication::quit();
+            return 0;
+        default:
+            return DefWindowProc(self, message, wParam, lParam);
+    }
+}
+
+bool Relayo::OnStartBlock(const COPYDATASTRUCT& data) {
+    if (data.cbData != 0 && data.lpData == nullptr) return false;
+    StartBlockResult parsed =
+        ParseStartBlock(data.dwData, {static_cast<const uint8_t*>(data.lpData), data.cbData});
+    if (!parsed.block) {
+        std::fprintf(stderr, "Relayo: start block refused: %s\n", parsed.error.c_str());
+        return false;
+    }
+    StopBroadcast();
+    block_ = std::make_unique<StartBlock>(std::move(*parsed.block));
+    if (block_->owner != 0) reports_ = std::make_unique<ReportSender>(block_->owner, Handle());
+    if (RtmpPusher::IsRtmpAddress(block_->publishingAddress))
+        pusher_ = std::make_unique<RtmpPusher>(block_->file, block_->publishingAddress);
+    bindAttemptsLeft_ = kBindAttempts;
+    TryStart();
+    return true;
+}
+
+void Relayo::TryStart() {
+    if (!block_ || server_) return;
+    MmshServerOptions options;
+    options.file = block_->file;
+    options.port = block_->port;
+    options.maxClients = block_->maxClients;
+    ReportSender* reports = reports_.get();
+    if (reports)
+        options.onClientChange = [reports](const MmshClientEvent& event) {
+            reports->Queue(BuildClientReport(event.addresses));
+        };
+    auto server = std::make_unique<MmshServer>(std::move(options));
+    int error = server->Start();
+    if (error == 0) {
+        server_ = std::move(server);
+        return;
+    }
+    if (error == EADDRINUSE && --bindAttemptsLeft_ > 0) {
+        bindRetry_.start();
+        return;
+    }
+    std::fprintf(stderr, "Relayo: cannot serve on port %u: %s\n",
+                 static_cast<unsigned>(block_->port), std::strerror(error));
+}
+
+void Relayo::StopBroadcast() {
+    bindRetry_.stop();
+    pusher_.reset();
+    server_.reset();  // its thread queues into reports_ until it has stopped
+    reports_.reset();
+    block_.reset();
+}
+
+}  // namespace relayo

@@ -1,0 +1,41 @@
+#pragma once
+// Pushes the broadcast to a streaming server as FLV over RTMP, so that one broadcast can reach
+// more viewers than this machine serves itself. The growing ASF file is read from its live edge
+// (never buffered in memory), decoded, and re-encoded as FLV can carry it: Sorenson H.263 video
+// and AAC audio. A server that refuses or drops the connection is retried every few seconds; a
+// server that stalls is given up after a time-out. Runs on its own thread.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace relayo {
+
+class RtmpPusher {
+public:
+    static bool IsRtmpAddress(const std::string& address);
+
+    RtmpPusher(std::filesystem::path file, std::string url);
+    ~RtmpPusher();  // stops and joins
+    RtmpPusher(const RtmpPusher&) = delete;
+    RtmpPusher& operator=(const RtmpPusher&) = delete;
+
+    // Sessions that got as far as sending the FLV header, and packets written over all sessions.
+    uint64_t Sessions() const { return sessions_; }
+    uint64_t PacketsWritten() const { return packets_; }
+
+private:
+    void Run();
+    // One connection from the live edge on; false when the recording ended.
+    bool PushOnce();
+
+    std::filesystem::path file_;
+    std::string url_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<uint64_t> sessions_{0};
+    std::atomic<uint64_t> packets_{0};
+    std::thread thread_;
+};
+
+}  // namespace relayo
