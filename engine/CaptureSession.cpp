@@ -4,6 +4,7 @@
 #include "platform/com/ClassRegistry.h"
 #include "platform/devices/SystemDeviceEnum.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/graph/PinQueries.h"
 #include "platform/os/Process.h"
 #include "platform/os/WindowMessages.h"
 
@@ -163,16 +164,7 @@ HRESULT CCaptureSession::StopSession() {
         audioDeviceName.clear();
     }
 
-    // Collect first: removing filters while enumerating would invalidate the enumeration.
-    std::vector<ComPtr<IBaseFilter>> filters;
-    ComPtr<IEnumFilters> e;
-    if (SUCCEEDED(graph_->EnumFilters(e.ReleaseAndGetAddressOf())) && e) {
-        ComPtr<IBaseFilter> f;
-        while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK && f) filters.push_back(f);
-    }
-    e.Reset();
-    for (auto& filter : filters) graph_->RemoveFilter(filter.Get());
-    filters.clear();
+    for (auto& filter : FiltersOf(graph_.Get())) graph_->RemoveFilter(filter.Get());
 
     mpegEncoder_.Reset();
     mux_.Reset();

@@ -9,6 +9,7 @@
 #include "platform/devices/DeviceInterfaces.h"
 #include "tests/engine/SessionTestSupport.h"
 #include "tests/platform/dshow/AviProbe.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace session_test;
 
@@ -175,18 +176,14 @@ namespace {
 
 // Mean luminance of every decoded frame of the file's video.
 std::vector<double> FrameLuminance(const std::filesystem::path& file, int width, int height) {
-    std::string command =
-        "ffmpeg -v error -i '" + file.string() + "' -f rawvideo -pix_fmt gray - 2>/dev/null";
+    std::vector<uint8_t> pixels = testing_support::DecodeVideo(file, "gray");
+    size_t frameSize = static_cast<size_t>(width) * static_cast<size_t>(height);
     std::vector<double> means;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return means;
-    std::vector<uint8_t> frame(static_cast<size_t>(width) * static_cast<size_t>(height));
-    while (fread(frame.data(), 1, frame.size(), pipe) == frame.size()) {
+    for (size_t at = 0; frameSize && at + frameSize <= pixels.size(); at += frameSize) {
         double sum = 0;
-        for (uint8_t y : frame) sum += y;
-        means.push_back(sum / static_cast<double>(frame.size()));
+        for (size_t i = at; i < at + frameSize; ++i) sum += pixels[i];
+        means.push_back(sum / static_cast<double>(frameSize));
     }
-    pclose(pipe);
     return means;
 }
 

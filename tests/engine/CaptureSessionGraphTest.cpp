@@ -8,34 +8,21 @@
 #include "platform/os/Folders.h"
 #include "tests/engine/SessionTestSupport.h"
 #include "tests/platform/dshow/AviProbe.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace session_test;
 
 namespace {
 std::string FfprobeValue(const std::filesystem::path& file, const char* stream, const char* entry) {
-    std::string command = std::string("ffprobe -v error -select_streams ") + stream + " -show_entries stream=" + entry +
-                          " -of csv=p=0 '" + file.string() + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char line[256];
-    while (fgets(line, sizeof line, pipe)) out += line;
-    pclose(pipe);
+    std::string out = testing_support::Ffprobe(
+        file, std::string("-select_streams ") + stream + " -show_entries stream=" + entry + " -of csv=p=0");
     while (!out.empty() && (out.back() == '\n' || out.back() == ',')) out.pop_back();
     return out;
 }
 
 // Every frame of the file's video as 24-bit BGR, top row first.
 std::vector<uint8_t> DecodeAllFramesBgr(const std::filesystem::path& file) {
-    std::string command = "ffmpeg -v error -i '" + file.string() + "' -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
-    std::vector<uint8_t> bytes;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return bytes;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    pclose(pipe);
-    return bytes;
+    return testing_support::DecodeVideo(file, "bgr24");
 }
 
 class SessionGraph : public SessionTest {

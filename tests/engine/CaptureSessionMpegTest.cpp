@@ -7,6 +7,7 @@
 #include "platform/dshow/base/WithInterfaces.h"
 #include "platform/os/MessageBox.h"
 #include "tests/engine/SessionTestSupport.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace session_test;
 
@@ -151,15 +152,8 @@ TEST_F(SessionMpeg, AnEncoderWithoutFileSinkShowsTheMessageAndTheBuildGoesOn) {
 namespace {
 // ffprobe's "stream|format key=value" lines for a recording, one string.
 std::string ProbeRecording(const std::filesystem::path& file) {
-    std::string command = "ffprobe -v error -show_entries format=format_name,duration:stream=codec_name,width,height "
-                          "-of default=nw=1 '" + file.string() + "' 2>/dev/null";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (fgets(line, sizeof line, pipe)) out += line;
-        pclose(pipe);
-    }
-    return out;
+    return testing_support::Ffprobe(file, "-show_entries format=format_name,duration:stream=codec_name,width,height "
+                                          "-of default=nw=1");
 }
 
 double ProbedDuration(const std::string& probe) {

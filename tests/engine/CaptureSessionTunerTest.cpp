@@ -8,6 +8,7 @@
 #include "platform/dshow/Uuids.h"
 #include "tests/engine/SessionTestSupport.h"
 #include "tests/engine/VideoFormatTestDevices.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace session_test;
 
@@ -232,14 +233,8 @@ TEST_F(SessionTuner, RecordingThroughTheVirtualCardsTunerInputWritesAReadableFil
     Pump(1200);
     EXPECT_EQ(session.StopSession(), S_OK);
 
-    std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                          "stream=codec_type,nb_read_frames -of csv=p=0 '" + file.string() + "' 2>/dev/null";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (fgets(line, sizeof line, pipe)) out += line;
-        pclose(pipe);
-    }
+    std::string out = testing_support::Ffprobe(
+        file, "-count_frames -select_streams v:0 -show_entries stream=codec_type,nb_read_frames -of csv=p=0");
     ASSERT_EQ(out.rfind("video,", 0), 0u) << out;
     EXPECT_GT(std::atoi(out.c_str() + 6), 5) << out;
 }

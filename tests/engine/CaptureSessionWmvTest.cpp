@@ -15,6 +15,7 @@
 #include "platform/wmf/SystemProfiles.h"
 #include "platform/wmf/WmfInterfaces.h"
 #include "tests/engine/SessionTestSupport.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace session_test;
 
@@ -24,24 +25,18 @@ std::filesystem::path ShippedProfile(const std::string& name) {
 }
 
 // "codec_name,width,height" of the first stream of that kind, or the container's format name.
-std::string Ffprobe(const std::filesystem::path& file, const std::string& args) {
-    std::string command = "ffprobe -v error " + args + " -of csv=p=0 '" + file.string() + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char line[256];
-    while (fgets(line, sizeof line, pipe)) out += line;
-    pclose(pipe);
+std::string FfprobeCsv(const std::filesystem::path& file, const std::string& args) {
+    std::string out = testing_support::Ffprobe(file, args + " -of csv=p=0");
     while (!out.empty() && (out.back() == '\n' || out.back() == ',')) out.pop_back();
     return out;
 }
 std::string VideoStream(const std::filesystem::path& file) {
-    return Ffprobe(file, "-select_streams v:0 -show_entries stream=codec_name,width,height");
+    return FfprobeCsv(file, "-select_streams v:0 -show_entries stream=codec_name,width,height");
 }
 std::string AudioCodec(const std::filesystem::path& file) {
-    return Ffprobe(file, "-select_streams a:0 -show_entries stream=codec_name");
+    return FfprobeCsv(file, "-select_streams a:0 -show_entries stream=codec_name");
 }
-std::string Container(const std::filesystem::path& file) { return Ffprobe(file, "-show_entries format=format_name"); }
+std::string Container(const std::filesystem::path& file) { return FfprobeCsv(file, "-show_entries format=format_name"); }
 
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary) << bytes;

@@ -68,6 +68,15 @@ void DisconnectPair(IPin* pin) {
     pin->Disconnect();
 }
 
+std::vector<ComPtr<IBaseFilter>> FiltersOf(IFilterGraph* graph) {
+    std::vector<ComPtr<IBaseFilter>> filters;
+    ComPtr<IEnumFilters> e;
+    if (!graph || FAILED(graph->EnumFilters(e.ReleaseAndGetAddressOf())) || !e) return filters;
+    ComPtr<IBaseFilter> f;
+    while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK && f) filters.push_back(f);
+    return filters;
+}
+
 bool SameObject(IUnknown* a, IUnknown* b) {
     if (a == b) return true;
     if (!a || !b) return false;

@@ -14,9 +14,11 @@
 #include "platform/com/ModuleLoader.h"
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/filters/StockFilters.h"
+#include "platform/dshow/graph/PinQueries.h"
 #include "platform/dshow/synthetic/SyntheticAudioSource.h"
 #include "platform/dshow/synthetic/SyntheticVideoSource.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/MediaProbe.h"
 
 namespace torvane_test {
 
@@ -115,51 +117,24 @@ struct EncoderGraph {
     void TearDown() {
         if (!graph) return;
         control->Stop();
-        std::vector<ComPtr<IBaseFilter>> filters;
-        ComPtr<IEnumFilters> e;
-        graph->EnumFilters(e.ReleaseAndGetAddressOf());
-        ComPtr<IBaseFilter> f;
-        while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(f);
-        for (auto& filter : filters) graph->RemoveFilter(filter.Get());
+        for (auto& filter : FiltersOf(graph.Get())) graph->RemoveFilter(filter.Get());
         control.Reset();
         builder.Reset();
         graph.Reset();
     }
 };
 
-// ffprobe's "section.key=value" lines, e.g. "format.format_name", "video.codec_name".
+// ffprobe's fields as "section.key", e.g. "format.format_name", "video.codec_name".
 inline std::map<std::string, std::string> Probe(const std::filesystem::path& file) {
+    testing_support::ProbedFile probed = testing_support::ProbeSections(
+        file, "-count_frames -show_entries format=format_name,duration:stream=codec_type,codec_name,width,height,"
+              "sample_rate,channels,avg_frame_rate,nb_read_frames,duration");
     std::map<std::string, std::string> out;
-    std::string command = "ffprobe -v error -count_frames -show_entries "
-                          "format=format_name,duration:stream=codec_type,codec_name,width,height,sample_rate,channels,"
-                          "avg_frame_rate,nb_read_frames,duration -of flat '" +
-                          file.string() + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char line[512];
-    std::map<std::string, std::string> streams[8];
-    while (fgets(line, sizeof line, pipe)) {
-        // streams.stream.0.codec_type="video" / format.duration="3.000000"
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        size_t eq = text.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = text.substr(0, eq);
-        std::string value = text.substr(eq + 1);
-        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-        if (key.rfind("format.", 0) == 0) {
-            out[key] = value;
-        } else if (key.rfind("streams.stream.", 0) == 0) {
-            size_t dot = key.find('.', 15);
-            int index = std::stoi(key.substr(15, dot - 15));
-            if (index >= 0 && index < 8) streams[index][key.substr(dot + 1)] = value;
-        }
-    }
-    pclose(pipe);
-    for (auto& s : streams) {
-        auto type = s.find("codec_type");
-        if (type == s.end()) continue;
-        for (auto& [k, v] : s) out[type->second + "." + k] = v;
+    for (auto& [k, v] : probed.format) out["format." + k] = v;
+    for (auto& stream : probed.streams) {
+        auto type = stream.find("codec_type");
+        if (type == stream.end()) continue;
+        for (auto& [k, v] : stream) out[type->second + "." + k] = v;
     }
     return out;
 }

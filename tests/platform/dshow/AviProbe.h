@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "platform/dshow/synthetic/SyntheticVideoSource.h"
+#include "tests/support/MediaProbe.h"
 
 namespace dshow_test {
 
@@ -27,69 +28,40 @@ struct ProbedStream {
 
 // ffprobe's view of the file; empty when ffprobe cannot read it.
 inline std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
-    std::string command = "ffprobe -v error -count_frames -show_entries "
-                          "stream=codec_type,width,height,nb_read_frames,duration -of csv=p=0:nk=0 '" +
-                          file.string() + "' 2>/dev/null";
+    testing_support::ProbedFile probed = testing_support::ProbeSections(
+        file, "-count_frames -show_entries stream=codec_type,width,height,nb_read_frames,duration");
     std::vector<ProbedStream> streams;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return streams;
-    char line[512];
-    while (fgets(line, sizeof line, pipe)) {
-        // codec_type=video,width=640,height=480,duration=10.000000,nb_read_frames=300
-        ProbedStream s;
-        std::string text(line);
-        std::map<std::string, std::string> fields;
-        size_t pos = 0;
-        while (pos < text.size()) {
-            size_t comma = text.find_first_of(",\n", pos);
-            std::string field = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-            size_t eq = field.find('=');
-            if (eq != std::string::npos) fields[field.substr(0, eq)] = field.substr(eq + 1);
-            if (comma == std::string::npos) break;
-            pos = comma + 1;
-        }
-        s.type = fields["codec_type"];
-        if (s.type.empty()) continue;
+    for (auto& fields : probed.streams) {
         auto number = [&](const char* key, double fallback) {
             auto it = fields.find(key);
             if (it == fields.end() || it->second.empty() || it->second == "N/A") return fallback;
             return std::stod(it->second);
         };
+        ProbedStream s;
+        s.type = fields["codec_type"];
+        if (s.type.empty()) continue;
         s.width = static_cast<int>(number("width", 0));
         s.height = static_cast<int>(number("height", 0));
         s.frames = static_cast<long>(number("nb_read_frames", -1));
         s.duration = number("duration", -1);
         streams.push_back(s);
     }
-    pclose(pipe);
     return streams;
 }
 
 // The duration of one stream ("v" or "a") as the sum of its packets' durations, as ffprobe reads
 // them (PCM audio in AVI has no stream duration of its own).
 inline double PacketDurationWithFfprobe(const std::filesystem::path& file, const char* stream) {
-    std::string command = std::string("ffprobe -v error -select_streams ") + stream +
-                          " -show_entries packet=duration_time -of csv=p=0 '" + file.string() + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
     double total = 0;
-    char line[128];
-    while (fgets(line, sizeof line, pipe)) total += std::atof(line);
-    pclose(pipe);
+    for (const std::string& line : testing_support::Lines(testing_support::Ffprobe(
+             file, std::string("-select_streams ") + stream + " -show_entries packet=duration_time -of csv=p=0")))
+        total += std::atof(line.c_str());
     return total;
 }
 
 // The first video frame as a player decodes it: top row first, BGR bytes.
 inline std::vector<uint8_t> DecodeFirstFrameBgr(const std::filesystem::path& file) {
-    std::string command = "ffmpeg -v error -i '" + file.string() + "' -frames:v 1 -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
-    std::vector<uint8_t> bytes;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return bytes;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    pclose(pipe);
-    return bytes;
+    return testing_support::DecodeVideo(file, "bgr24", 1);
 }
 
 inline const ProbedStream* StreamOf(const std::vector<ProbedStream>& streams, const std::string& type) {

@@ -10,6 +10,7 @@
 #include "platform/dshow/filters/StockFilters.h"
 #include "platform/dshow/graph/CaptureGraphBuilder.h"
 #include "platform/dshow/graph/FilterGraph.h"
+#include "platform/dshow/graph/PinQueries.h"
 #include "platform/dshow/synthetic/SyntheticAudioSource.h"
 #include "tests/platform/dshow/AviProbe.h"
 #include "tests/platform/dshow/TestFilters.h"
@@ -71,12 +72,7 @@ struct Recording {
     void TearDown() {
         if (!graph) return;
         control->Stop();
-        std::vector<ComPtr<IBaseFilter>> filters;
-        ComPtr<IEnumFilters> e;
-        graph->EnumFilters(e.ReleaseAndGetAddressOf());
-        ComPtr<IBaseFilter> f;
-        while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(f);
-        for (auto& filter : filters) graph->RemoveFilter(filter.Get());
+        for (auto& filter : FiltersOf(graph.Get())) graph->RemoveFilter(filter.Get());
         control.Reset();
         builder.Reset();
         graph.Reset();

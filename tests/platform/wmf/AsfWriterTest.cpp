@@ -10,11 +10,13 @@
 
 #include "platform/com/ClassRegistry.h"
 #include "platform/dshow/filters/StockFilters.h"
+#include "platform/dshow/graph/PinQueries.h"
 #include "platform/dshow/synthetic/SyntheticAudioSource.h"
 #include "platform/dshow/synthetic/SyntheticVideoSource.h"
 #include "platform/wmf/SystemProfiles.h"
 #include "platform/wmf/WmfClasses.h"
 #include "tests/platform/wmf/ProfileFiles.h"
+#include "tests/support/MediaProbe.h"
 
 using namespace wmf_test;
 
@@ -33,33 +35,14 @@ struct Probe {
 };
 
 Probe ProbeFile(const std::filesystem::path& file, bool countFrames = false) {
-    std::string command = std::string("ffprobe -v error ") + (countFrames ? "-count_frames " : "") +
-                          "-show_entries stream=codec_type,codec_name,width,height,r_frame_rate,sample_rate,channels,"
-                          "nb_read_frames,duration:format=duration -of default '" + file.string() + "' 2>/dev/null";
+    testing_support::ProbedFile probed = testing_support::ProbeSections(
+        file, std::string(countFrames ? "-count_frames " : "") +
+                  "-show_entries stream=codec_type,codec_name,width,height,r_frame_rate,sample_rate,channels,"
+                  "nb_read_frames,duration:format=duration");
     Probe probe;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return probe;
-    char line[256];
-    bool inFormat = false;
-    while (fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        if (text == "[STREAM]") {
-            probe.streams.emplace_back();
-            inFormat = false;
-        } else if (text == "[FORMAT]") {
-            inFormat = true;
-        }
-        size_t eq = text.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = text.substr(0, eq), value = text.substr(eq + 1);
-        if (inFormat) {
-            if (key == "duration" && value != "N/A") probe.duration = std::atof(value.c_str());
-        } else if (!probe.streams.empty()) {
-            probe.streams.back()[key] = value;
-        }
-    }
-    pclose(pipe);
+    probe.streams = std::move(probed.streams);
+    auto duration = probed.format.find("duration");
+    if (duration != probed.format.end() && duration->second != "N/A") probe.duration = std::atof(duration->second.c_str());
     return probe;
 }
 
@@ -101,12 +84,7 @@ struct AsfGraph {
     void TearDown() {
         if (!graph) return;
         control->Stop();
-        std::vector<ComPtr<IBaseFilter>> filters;
-        ComPtr<IEnumFilters> e;
-        graph->EnumFilters(e.ReleaseAndGetAddressOf());
-        ComPtr<IBaseFilter> f;
-        while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(f);
-        for (auto& filter : filters) graph->RemoveFilter(filter.Get());
+        for (auto& filter : FiltersOf(graph.Get())) graph->RemoveFilter(filter.Get());
         writer.Reset();
         control.Reset();
         builder.Reset();
