@@ -122,7 +122,7 @@ bool CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::str
 
     // The broadcast helper starts with every session; a missing helper goes unnoticed. Without a
     // module folder there is no helper to name (a bare name would be looked up in $PATH).
-    if (!moduleFolder.empty()) StartProcess(moduleFolder + "Relayo", "MyChildProcess");
+    helperLaunched_ = !moduleFolder.empty() && SUCCEEDED(StartProcess(moduleFolder + "Relayo", "MyChildProcess"));
 
     videoDeviceName = videoName;
     audioDeviceName = audioName;

@@ -256,4 +256,6 @@ private:
     bool videoCompressorAdded_ = false;
     bool audioCompressorAdded_ = false;
     bool audioAdded_ = false;
+    // Whether this start launched the helper program: its window may still be on its way.
+    bool helperLaunched_ = false;
 };

@@ -160,7 +160,11 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
             ComPtr<IBaseFilter> tee = AddStockFilter(CLSID_SmartTee, "Smart Tee 2");
             Render(builder, nullptr, nullptr, videoDevice, nullptr, tee.Get(), false);
             if (captureMode) {
-                BuildScalableFileBranch(builder, tee.Get(), audioDevice, videoCompressorFilter, audioCompressorFilter);
+                // A custom profile that cannot be loaded ends the build here as in the other shape;
+                // else Start would report a recording that never writes a byte.
+                hr = BuildScalableFileBranch(builder, tee.Get(), audioDevice, videoCompressorFilter,
+                                             audioCompressorFilter);
+                if (FAILED(hr)) return hr;
             } else {
                 Render(builder, nullptr, nullptr, tee.Get(), nullptr, nullRenderer.Get(), false);
             }

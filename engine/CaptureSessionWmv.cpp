@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "engine/CaptureSession.h"
@@ -16,6 +18,8 @@
 namespace {
 // What the platform answers for a profile path that is no disk file (a folder, a pipe, a device).
 constexpr HRESULT kNotADiskFile = MakeHResult(0xC00D001C);
+// How long a just-launched helper may take to open its window.
+constexpr auto kHelperStartupWait = std::chrono::seconds(5);
 // The profile reader refuses texts longer than 153600 UTF-16 units; a file far beyond that is
 // refused before it is read into memory.
 constexpr off_t kMaxProfileFileBytes = 1 << 20;
@@ -179,6 +183,14 @@ void CCaptureSession::SendHelperStartBlock() {
     // The graph build refused texts that do not fit; never send a cut-off path.
     std::optional<HelperStartBlock> block = BuildHelperStartBlock(fields);
     if (!block) return;
+    // The helper launched by this start needs a moment to open its window; a block sent before
+    // that would be lost and the broadcast would silently never begin. A helper that never shows
+    // up still costs only this bounded wait.
+    if (helperLaunched_) {
+        const auto limit = std::chrono::steady_clock::now() + kHelperStartupWait;
+        while (FindWindow("Relayoclass", nullptr) == HWND_NONE && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     SendToHelper(kHelperCopyDataTag, kHelperStartBlockSize, block->data());
 }
 

@@ -54,12 +54,26 @@ std::optional<ClientReport> ParseClientReport(ULONG_PTR dwData, std::span<const 
 
 std::vector<std::string> SplitClientAddresses(std::string_view text) {
     std::vector<std::string> items;
-    while (!text.empty()) {
-        size_t cut = text.find(';');
-        std::string_view item = text.substr(0, cut);
-        if (!item.empty()) items.emplace_back(item);
-        if (cut == std::string_view::npos) break;
-        text.remove_prefix(cut + 1);
+    std::string current;
+    bool quoted = false;
+    bool endsWithSeparator = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        endsWithSeparator = false;
+        if (c == '"') {
+            if (quoted && i + 1 < text.size() && text[i + 1] == '"') {
+                current += '"';
+                ++i;
+            }
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            items.push_back(std::move(current));
+            current.clear();
+            endsWithSeparator = true;
+        } else {
+            current += c;
+        }
     }
+    if (!text.empty() && !endsWithSeparator) items.push_back(std::move(current));
     return items;
 }

@@ -64,5 +64,7 @@ struct ClientReport {
 // ends before offset 936 has no text.
 std::optional<ClientReport> ParseClientReport(ULONG_PTR dwData, std::span<const uint8_t> bytes);
 
-// The ";"-separated items of an address text; empty items (a trailing ";") are left out.
+// The items of a client address text: ";" separates, a double quote opens and closes a quoted
+// stretch where ";" does not separate (two double quotes inside give one literal quote and end
+// the stretch), ";;" gives an empty item and a final ";" none.
 std::vector<std::string> SplitClientAddresses(std::string_view text);

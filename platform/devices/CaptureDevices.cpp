@@ -107,7 +107,7 @@ public:
     }
     HRESULT Active() override {
         frame_ = 0;
-        state_->dropped.Reset();
+        Counts().Reset();
         return SourcePin::Active();
     }
 
@@ -181,6 +181,7 @@ protected:
     HRESULT FillBuffer(IMediaSample* sample) override;
 
 private:
+    DroppedFrameCounter& Counts() { return countsFrames_ ? state_->dropped : previewCounts_; }
     ComPtr<DroppedFrames> Dropped() {
         if (!dropped_) dropped_ = MakeCom<DroppedFrames>(state_);
         return dropped_;
@@ -193,6 +194,10 @@ private:
     AM_MEDIA_TYPE format_;
     ComPtr<DroppedFrames> dropped_;
     uint32_t frame_ = 0;
+    // The device's frame counts (IAMDroppedFrames) are those of its capture stream: a preview pin
+    // that falls behind loses frames of its own, which the recording does not miss.
+    bool countsFrames_ = false;
+    DroppedFrameCounter previewCounts_;
     std::unique_ptr<V4l2Stream> stream_;
     bool flipRows_ = false;
 };
@@ -297,7 +302,10 @@ private:
 
 VideoCapturePin::VideoCapturePin(VideoCaptureFilter* filter, const char* name, const Guid& category,
                                  std::vector<VideoCapability> caps, std::shared_ptr<DeviceState> state)
-    : WithInterfaces(filter, name, category), caps_(std::move(caps)), state_(std::move(state)) {
+    : WithInterfaces(filter, name, category),
+      caps_(std::move(caps)),
+      state_(std::move(state)),
+      countsFrames_(category == PIN_CATEGORY_CAPTURE) {
     const VideoCapability& first = caps_.front();
     auto [w, h] = DefaultSize(first);
     format_ = TypeOf(first, w, h, 0);
@@ -312,7 +320,7 @@ HRESULT VideoCapturePin::OnThreadStart() {
     for (const auto& cap : caps_)
         if (FitsCapability(cap, type)) pixelFormat = cap.v4l2PixelFormat;
     if (!vih || !pixelFormat) return VFW_E_TYPE_NOT_ACCEPTED;
-    stream_ = std::make_unique<V4l2Stream>(driver->Api(), driver->Fd(), state_->dropped);
+    stream_ = std::make_unique<V4l2Stream>(driver->Api(), driver->Fd(), Counts());
     v4l2_pix_format chosen{};
     HRESULT hr = stream_->SetFormat(pixelFormat, vih->bmiHeader.biWidth, std::labs(vih->bmiHeader.biHeight),
                                     vih->AvgTimePerFrame, &chosen);
@@ -371,10 +379,20 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
         REFERENCE_TIME start = static_cast<REFERENCE_TIME>(n) * interval;
         HRESULT hr = WaitForStreamTime(start);
         if (hr != S_OK) return hr;
+        // A device does not wait for a slow consumer: the frames whose time passed while no
+        // buffer was free are lost, and the next one is the frame of the current slot.
+        REFERENCE_TIME now = 0;
+        if (SUCCEEDED(Filter()->StreamTime(&now)) && now - start >= interval) {
+            auto current = static_cast<uint32_t>(std::min<REFERENCE_TIME>(now / interval, UINT32_MAX));
+            Counts().DroppedRange(static_cast<LONG>(n), static_cast<LONG>(current - n));
+            n = current;
+            frame_ = n;
+            start = static_cast<REFERENCE_TIME>(n) * interval;
+        }
         int every = state_->description.dropEvery;
         if (every > 0 && (n + 1) % static_cast<uint32_t>(every) == 0) {
             // A described drop: the frame is made and lost, as a busy device loses it.
-            state_->dropped.Dropped(static_cast<LONG>(n));
+            Counts().Dropped(static_cast<LONG>(n));
             frame_ = n + 1;
             continue;
         }
@@ -396,7 +414,7 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);
         sample->SetActualDataLength(size);
-        state_->dropped.Delivered(size);
+        Counts().Delivered(size);
         frame_ = n + 1;
         return S_OK;
     }
@@ -638,14 +656,23 @@ public:
         bandDrawn_ = false;
         const uint8_t green = bright_[(y * 255) / std::max(1, height_ - 1)];
         const int diagonal = y + static_cast<int>(frame_);
-        uint8_t* p = out;
-        if (bytes == 3) {
-            for (int x = 0; x < width_; ++x, p += 3)
-                p[0] = bright_[((x + diagonal) * 2) & 0xFF], p[1] = green, p[2] = red_[static_cast<size_t>(x)];
-        } else {
-            for (int x = 0; x < width_; ++x, p += 4)
-                p[0] = bright_[((x + diagonal) * 2) & 0xFF], p[1] = green, p[2] = red_[static_cast<size_t>(x)], p[3] = 0;
+        // Blue repeats every 128 pixels along the diagonal and red follows x alone: the row is
+        // one of 128 prepared ones (green 0) with the row's green or-ed in, 24 bytes (a whole
+        // number of pixels of either size) at a time.
+        const size_t rowBytes = static_cast<size_t>(width_) * static_cast<size_t>(bytes);
+        const uint8_t* ramp = Ramps(bytes).data() + static_cast<size_t>(diagonal & 127) * rowBytes;
+        uint8_t pattern[24] = {};
+        for (int i = 1; i < 24; i += bytes) pattern[i] = green;
+        uint64_t words[3];
+        std::memcpy(words, pattern, sizeof words);
+        size_t i = 0;
+        for (; i + 24 <= rowBytes; i += 24) {
+            uint64_t chunk[3];
+            std::memcpy(chunk, ramp + i, sizeof chunk);
+            chunk[0] |= words[0], chunk[1] |= words[1], chunk[2] |= words[2];
+            std::memcpy(out + i, chunk, sizeof chunk);
         }
+        for (; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(ramp[i] | pattern[i % 24]);
         if (y >= by_ && y < by_ + box_) {
             for (int x = bx_, end = std::min(width_, bx_ + box_); x < end; ++x)
                 std::memset(out + static_cast<size_t>(x) * bytes, bright_[255], 3);
@@ -653,6 +680,32 @@ public:
     }
 
 private:
+    // The 128 rows of blue and red (green 0) a frame is made of, for this size, pixel size and
+    // brightness. Kept per streaming thread across frames: they change only with the format.
+    struct RampRows {
+        int width = 0, bytes = 0;
+        uint8_t bright[256] = {};
+        std::vector<uint8_t> rows;
+    };
+    const std::vector<uint8_t>& Ramps(int bytes) {
+        thread_local RampRows cache;
+        if (cache.width != width_ || cache.bytes != bytes || std::memcmp(cache.bright, bright_, sizeof bright_) != 0) {
+            cache.width = width_;
+            cache.bytes = bytes;
+            std::memcpy(cache.bright, bright_, sizeof bright_);
+            size_t rowBytes = static_cast<size_t>(width_) * static_cast<size_t>(bytes);
+            cache.rows.assign(rowBytes * 128, 0);
+            for (int k = 0; k < 128; ++k) {
+                uint8_t* p = cache.rows.data() + static_cast<size_t>(k) * rowBytes;
+                for (int x = 0; x < width_; ++x, p += bytes) {
+                    p[0] = bright_[((x + k) * 2) & 0xFF];
+                    p[2] = red_[static_cast<size_t>(x)];
+                }
+            }
+        }
+        return cache.rows;
+    }
+
     int width_, height_;
     uint32_t frame_;
     int top_, box_, bx_, by_;

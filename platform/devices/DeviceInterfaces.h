@@ -5,6 +5,7 @@
 // against the Windows design call them unchanged.
 #include <cstdint>
 
+#include "platform/com/PropertyPageList.h"
 #include "platform/com/Unknown.h"
 
 // --- crossbar --------------------------------------------------------------------------------
@@ -268,17 +269,3 @@ protected:
     ~IAMVfwCaptureDialogs() = default;
 };
 
-// A counted array of GUIDs; the callee allocates `elements` with std::malloc and the caller frees
-// it with std::free (the task allocator of this platform).
-struct CAUUID {
-    ULONG count = 0;
-    Guid* elements = nullptr;
-};
-
-struct ISpecifyPropertyPages : IUnknown {
-    static constexpr IID iid = MakeGuid("{B196B28B-BAB4-101A-B69C-00AA00341D07}");
-    virtual HRESULT GetPages(CAUUID* pages) = 0;
-
-protected:
-    ~ISpecifyPropertyPages() = default;
-};

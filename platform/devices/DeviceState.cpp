@@ -25,6 +25,13 @@ void DroppedFrameCounter::Dropped(LONG frameNumber) {
     if (droppedFrames_.size() < kMaxDroppedFramesKept) droppedFrames_.push_back(frameNumber);
 }
 
+void DroppedFrameCounter::DroppedRange(LONG first, LONG count) {
+    if (count <= 0) return;
+    std::lock_guard lock(mutex_);
+    dropped_ += count;
+    for (LONG i = 0; i < count && droppedFrames_.size() < kMaxDroppedFramesKept; ++i) droppedFrames_.push_back(first + i);
+}
+
 LONG DroppedFrameCounter::NumDropped() const {
     std::lock_guard lock(mutex_);
     return dropped_;

@@ -33,6 +33,8 @@ class DroppedFrameCounter {
 public:
     void Delivered(int64_t bytes);
     void Dropped(LONG frameNumber);
+    // `count` frames lost in a row from `first` on.
+    void DroppedRange(LONG first, LONG count);
     LONG NumDropped() const;
     LONG NumNotDropped() const;
     LONG AverageFrameSize() const;

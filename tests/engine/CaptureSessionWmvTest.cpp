@@ -210,6 +210,20 @@ TEST_F(SessionWmv, ACustomProfileThatCannotBeLoadedFailsTheStart) {
     EXPECT_TRUE(session.StopSession() == S_OK);
     // The fixed-caps shape fails the same way.
     EXPECT_FALSE(Start(kCard, kMicrophone));
+    session.StopSession();
+
+    // Once a preview found the camera scalable (as after the control's RefreshDevice), the file
+    // branch is built in the scalable shape: the bad profile still fails the start.
+    session.captureMode = false;
+    ASSERT_TRUE(Start(kCamera, kMicrophone));
+    ASSERT_TRUE(session.scalableSource);
+    session.StopSession();
+    std::ofstream(TestFile("junk.prx")) << "junk";
+    session.wmvCustomFileName = TestFile("junk.prx").string();
+    CaptureTo("never2.wmv");
+    EXPECT_FALSE(Start(kCamera, kMicrophone));
+    session.StopSession();
+    EXPECT_FALSE(std::filesystem::exists(file) && std::filesystem::file_size(file) > 0);
 }
 
 TEST_F(SessionWmv, FixedCapsDeviceRecordsWmvThroughTheWriterFromTheBuilder) {

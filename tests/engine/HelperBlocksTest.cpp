@@ -126,10 +126,20 @@ TEST(ClientReportParser, AnEmptyTextStillMakesAReport) {
     EXPECT_EQ(report->count, 0);
     EXPECT_TRUE(report->text.empty());
     EXPECT_TRUE(report->addresses.empty());
-    // Only separators: no entries either.
+    // Two separators: two empty entries (the final one adds none).
     report = ParseClientReport(0x10016, Report(0x10037, 0, ";;"));
     ASSERT_TRUE(report);
-    EXPECT_TRUE(report->addresses.empty());
+    EXPECT_EQ(report->addresses, (std::vector<std::string>{"", ""}));
+}
+
+TEST(ClientAddressSplit, QuotesProtectSeparatorsAndDoubledQuotesGiveOneAndEndTheStretch) {
+    EXPECT_EQ(SplitClientAddresses(""), std::vector<std::string>{});
+    EXPECT_EQ(SplitClientAddresses("a"), std::vector<std::string>{"a"});
+    EXPECT_EQ(SplitClientAddresses(";"), std::vector<std::string>{""});
+    EXPECT_EQ(SplitClientAddresses("a;b;;c;"), (std::vector<std::string>{"a", "b", "", "c"}));
+    EXPECT_EQ(SplitClientAddresses(";;x"), (std::vector<std::string>{"", "", "x"}));
+    EXPECT_EQ(SplitClientAddresses("\"a;b\";c"), (std::vector<std::string>{"a;b", "c"}));
+    EXPECT_EQ(SplitClientAddresses("\"x\"\"y;z\";w"), (std::vector<std::string>{"x\"y", "z;w"}));
 }
 
 TEST(ClientReportParser, OtherMessagesAreNotReports) {

@@ -2,6 +2,7 @@
 
 #include "platform/dshow/base/BaseFilter.h"
 #include "platform/dshow/base/MemAllocator.h"
+#include "platform/dshow/base/OutputPin.h"
 
 InputPin::InputPin(BaseFilter* filter, const char* name) : WithInterfaces(filter, name, PINDIR_INPUT) {}
 
@@ -57,7 +58,18 @@ HRESULT InputPin::ReceiveMultiple(IMediaSample** samples, LONG count, LONG* proc
     return hr;
 }
 
-HRESULT InputPin::ReceiveCanBlock() { return S_OK; }
+HRESULT InputPin::ReceiveCanBlock() {
+    BaseFilter* filter = Filter();
+    int outputs = 0;
+    for (int i = 0, count = filter->PinCount(); i < count; ++i) {
+        auto* out = dynamic_cast<OutputPin*>(filter->GetPin(i));
+        if (!out || !out->IsConnected()) continue;
+        ++outputs;
+        IMemInputPin* peer = out->PeerInput();
+        if (!peer || peer->ReceiveCanBlock() != S_FALSE) return S_OK;
+    }
+    return outputs > 0 ? S_FALSE : S_OK;
+}
 
 HRESULT InputPin::EndOfStream() {
     std::lock_guard lock(receiveLock_);

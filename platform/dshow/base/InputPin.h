@@ -24,6 +24,8 @@ public:
     HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
     HRESULT Receive(IMediaSample* sample) final;
     HRESULT ReceiveMultiple(IMediaSample** samples, LONG count, LONG* processed) override;
+    // S_FALSE when Receive never waits: the pin passes samples on (or not) and every connected
+    // output delivers to a pin that never waits. A pin with no connected output is taken to wait.
     HRESULT ReceiveCanBlock() override;
 
     // IPin: the streaming calls, checked and then handed to the On* hooks.

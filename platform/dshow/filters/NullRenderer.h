@@ -11,6 +11,7 @@ public:
     NullRenderer();
     HRESULT RenderSample(IMediaSample* sample) override;
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
+    bool RenderCanBlock() const override { return false; }
 
     uint64_t ReceivedCount() const { return received_; }
 

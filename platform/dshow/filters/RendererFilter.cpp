@@ -23,6 +23,8 @@ HRESULT RendererInputPin::BreakConnect() {
     return InputPin::BreakConnect();
 }
 
+HRESULT RendererInputPin::ReceiveCanBlock() { return renderer_->RenderCanBlock() ? S_OK : S_FALSE; }
+
 HRESULT RendererInputPin::OnReceive(IMediaSample* sample) { return renderer_->RenderSample(sample); }
 
 HRESULT RendererInputPin::OnEndOfStream() {

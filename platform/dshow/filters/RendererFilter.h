@@ -15,6 +15,7 @@ public:
     HRESULT SetMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
     HRESULT BreakConnect() override;
+    HRESULT ReceiveCanBlock() override;
 
 protected:
     HRESULT OnReceive(IMediaSample* sample) override;
@@ -37,6 +38,9 @@ public:
     virtual void OnEndOfStream() {}
     // Buffers the renderer wants from the upstream allocator (it may hold some).
     virtual LONG BuffersWanted() const { return 1; }
+    // Whether RenderSample may wait (for a disk, a device): false lets an upstream filter deliver
+    // to it on its own thread instead of handing each sample to a thread of its own.
+    virtual bool RenderCanBlock() const { return true; }
 
 protected:
     RendererFilter(const CLSID& clsid, const char* pinName);

@@ -27,6 +27,8 @@ HRESULT SampleGrabberInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pr
     return S_OK;
 }
 
+HRESULT SampleGrabberInputPin::ReceiveCanBlock() { return grabber_->HasCallback() ? S_OK : InputPin::ReceiveCanBlock(); }
+
 HRESULT SampleGrabberInputPin::OnReceive(IMediaSample* sample) { return grabber_->Receive(sample); }
 
 HRESULT SampleGrabberInputPin::OnEndOfStream() {
@@ -90,6 +92,11 @@ SampleGrabber::SampleGrabber() : WithInterfaces(CLSID_SampleGrabber) {
 bool SampleGrabber::Accepts(const AM_MEDIA_TYPE& type) const {
     std::lock_guard lock(lock_);
     return MediaTypeMatches(type, accepted_);
+}
+
+bool SampleGrabber::HasCallback() const {
+    std::lock_guard lock(lock_);
+    return static_cast<bool>(callback_);
 }
 
 HRESULT SampleGrabber::SetOneShot(BOOL oneShot) {

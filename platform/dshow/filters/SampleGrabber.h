@@ -23,6 +23,8 @@ public:
     explicit SampleGrabberInputPin(SampleGrabber* grabber);
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
+    // A callback may take any time; without one the grabber passes samples straight on.
+    HRESULT ReceiveCanBlock() override;
 
 protected:
     HRESULT OnReceive(IMediaSample* sample) override;
@@ -72,6 +74,7 @@ private:
     friend class SampleGrabberOutputPin;
     HRESULT Receive(IMediaSample* sample);
     bool Accepts(const AM_MEDIA_TYPE& type) const;
+    bool HasCallback() const;
 
     SampleGrabberInputPin* input_;
     SampleGrabberOutputPin* output_;

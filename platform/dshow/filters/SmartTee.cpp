@@ -122,6 +122,7 @@ void SmartTee::StartPreview() {
         std::lock_guard lock(mailboxLock_);
         previewExit_ = false;
         previewEndOfStream_ = false;
+        previewBusy_ = false;
         mailbox_.Reset();
     }
     previewThread_ = std::thread([this] { PreviewMain(); });
@@ -153,13 +154,33 @@ HRESULT SmartTee::Receive(IMediaSample* sample) {
     view->SetSyncPoint(sample->IsSyncPoint() == S_OK);
     view->SetDiscontinuity(sample->IsDiscontinuity() == S_OK);
     view->SetActualDataLength(sample->GetActualDataLength());
+    IMemInputPin* branch = preview_->PeerInput();
+    bool here = branch && branch->ReceiveCanBlock() == S_FALSE;
     {
         std::lock_guard lock(mailboxLock_);
         if (previewExit_) return S_OK;
-        if (mailbox_) ++previewDropped_;
-        mailbox_ = std::move(view);
+        // One deliverer at a time on the preview branch: here only when the thread is idle.
+        here = here && !mailbox_ && !previewBusy_;
+        if (here) {
+            previewBusy_ = true;
+        } else {
+            if (mailbox_) ++previewDropped_;
+            mailbox_ = std::move(view);
+        }
     }
-    mailboxChanged_.notify_one();
+    if (!here) {
+        mailboxChanged_.notify_one();
+        return S_OK;
+    }
+    preview_->Deliver(view.Get());
+    bool waiting = false;
+    {
+        std::lock_guard lock(mailboxLock_);
+        previewBusy_ = false;
+        // Nothing is posted while this thread delivers; wake the preview thread only if it was.
+        waiting = mailbox_ || previewEndOfStream_;
+    }
+    if (waiting) mailboxChanged_.notify_one();
     return S_OK;
 }
 
@@ -179,15 +200,20 @@ void SmartTee::PreviewMain() {
         bool endOfStream = false;
         {
             std::unique_lock lock(mailboxLock_);
-            mailboxChanged_.wait(lock, [&] { return previewExit_ || mailbox_ || previewEndOfStream_; });
+            mailboxChanged_.wait(lock, [&] { return previewExit_ || (!previewBusy_ && (mailbox_ || previewEndOfStream_)); });
             if (previewExit_) return;
             sample = std::move(mailbox_);
             if (!sample && previewEndOfStream_) {
                 previewEndOfStream_ = false;
                 endOfStream = true;
             }
+            previewBusy_ = true;
         }
         if (sample) preview_->Deliver(sample.Get());
         if (endOfStream) preview_->DeliverEndOfStream();
+        {
+            std::lock_guard lock(mailboxLock_);
+            previewBusy_ = false;
+        }
     }
 }

@@ -4,6 +4,10 @@
 // buffer without timestamps, delivered on the tee's own preview thread through a one-frame
 // mailbox: when the preview branch is still busy with an earlier frame, the newer frame replaces
 // the waiting one, so a slow preview drops frames and never holds up the capture branch.
+// A preview branch that never waits (IMemInputPin::ReceiveCanBlock is S_FALSE all the way, as for
+// an overlay and a grabber without callback in front of a renderer) costs only its own work: then
+// the tee delivers to it on the streaming thread, as long as the preview thread has nothing in
+// hand, and spares the hand-over to the other thread for every frame.
 // Both outputs carry the input's media type; they connect once the input is connected.
 #include <atomic>
 #include <condition_variable>
@@ -81,6 +85,7 @@ private:
     ComPtr<IMediaSample> mailbox_;
     bool previewEndOfStream_ = false;
     bool previewExit_ = false;
+    bool previewBusy_ = false;  // a preview sample is being delivered (by either thread)
     std::thread previewThread_;
     std::atomic<uint64_t> previewDropped_{0};
 };

@@ -67,6 +67,8 @@ public:
     HRESULT SetMediaType(const AM_MEDIA_TYPE* type) override;
     void BreakConnect() override;
     LONG BuffersWanted() const override { return 3; }
+    // A frame is kept for the UI thread to paint and never waited on.
+    bool RenderCanBlock() const override { return false; }
     HRESULT Pause() override;
     HRESULT Stop() override;
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "platform/dshow/filters/FrameScaler.h"
 #include "platform/dshow/filters/VideoOwner.h"
 #include "platform/dshow/filters/VideoWindowState.h"
 
@@ -102,22 +103,12 @@ void VideoWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(target, Qt::black);
         return;
     }
-    // The frame buffer as it is, without a copy: DIB rows are BGR (or BGRX) and start at the
-    // bottom of the picture when bottomUp.
-    QImage image(data, width, height, stride, bits == 32 ? QImage::Format_RGB32 : QImage::Format_BGR888);
     QRect from = ToQRect(source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (bottomUp) {
-        // Flip: row y of the picture is row (height - 1 - y) of the buffer.
-        QRect flipped(from.left(), height - from.top() - from.height(), from.width(), from.height());
-        painter.save();
-        painter.translate(target.left(), target.top() + target.height());
-        painter.scale(1.0, -1.0);
-        painter.drawImage(QRect(0, 0, target.width(), target.height()), image, flipped);
-        painter.restore();
-    } else {
-        painter.drawImage(target, image, from);
-    }
+    FrameView view{data, width, height, stride, bits == 32 ? 4 : 3, bottomUp};
+    // Only what the window shows of the destination is scaled.
+    QRect shown = target & rect();
+    if (ScaleFrame(view, from, target.size(), shown.translated(-target.topLeft()), scaled_))
+        painter.drawImage(shown.topLeft(), scaled_);
 }
 
 void VideoWidget::Forward(QMouseEvent* event) {

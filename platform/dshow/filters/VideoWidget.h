@@ -2,6 +2,7 @@
 // The Video Renderer's window: a Qt widget, the child of its owner when it has one. It paints the
 // newest frame scaled from the source rectangle into the destination rectangle and fills the rest
 // with the border colour; mouse input goes to the message drain window. UI thread only.
+#include <QImage>
 #include <QWidget>
 #include <memory>
 
@@ -22,4 +23,5 @@ private:
     void Forward(QMouseEvent* event);
 
     std::shared_ptr<VideoWindowState> state_;
+    QImage scaled_;  // the last frame at the destination size, reused from paint to paint
 };

@@ -11,7 +11,7 @@ using os_test::SpinUntil;
 
 TEST_F(RelayoProcessTest, LiveBroadcastReachesPlayersAndClientsAreReported) {
     StartWriter(60);
-    uint16_t port = FreePort();
+    uint16_t port = FreeLoopbackPort();
     // The block may come before the writer's first byte: the helper waits for the header.
     // An address that is not rtmp:// is ignored.
     ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 3, file_.string(),
@@ -94,7 +94,7 @@ TEST_F(RelayoProcessTest, LiveBroadcastReachesPlayersAndClientsAreReported) {
 
 TEST_F(RelayoProcessTest, BadBlocksAreRefusedAndANewBlockReplacesTheBroadcast) {
     StartWriter(60);
-    uint16_t first = FreePort();
+    uint16_t first = FreeLoopbackPort();
     std::vector<uint8_t> good = StartBlock(control_->Handle(), first, 2, file_.string());
     std::vector<uint8_t> shortBlock(good.begin(), good.begin() + 100);
     std::vector<uint8_t> portZero = StartBlock(control_->Handle(), 0, 2, file_.string());
@@ -111,7 +111,7 @@ TEST_F(RelayoProcessTest, BadBlocksAreRefusedAndANewBlockReplacesTheBroadcast) {
 
     ASSERT_EQ(Send(good), 1) << "the helper survived the bad blocks";
     ASSERT_TRUE(WaitServing(first));
-    uint16_t second = FreePort();
+    uint16_t second = FreeLoopbackPort();
     ASSERT_EQ(Send(StartBlock(control_->Handle(), second, 2, file_.string())), 1);
     ASSERT_TRUE(WaitServing(second));
     EXPECT_TRUE(CanBind(first)) << "the first broadcast still holds its port";
@@ -119,11 +119,11 @@ TEST_F(RelayoProcessTest, BadBlocksAreRefusedAndANewBlockReplacesTheBroadcast) {
 
 TEST_F(RelayoProcessTest, QuitCommandEndsTheHelperAndFreesItsPort) {
     StartWriter(30);
-    uint16_t port = FreePort();
+    uint16_t port = FreeLoopbackPort();
     // A streaming server that is not there: the push keeps retrying, the broadcast and the quit
     // are not held up by it.
     ASSERT_EQ(Send(StartBlock(0, port, 1, file_.string(),
-                              "rtmp://127.0.0.1:" + std::to_string(FreePort()) + "/live/x")),
+                              "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/x")),
               1);
     ASSERT_TRUE(WaitServing(port));
     LRESULT ignored = 0;
@@ -147,7 +147,7 @@ class NginxRtmp {
 public:
     static constexpr const char* kModule = "/usr/lib/nginx/modules/ngx_rtmp_module.so";
 
-    explicit NginxRtmp(const std::filesystem::path& dir) : dir_(dir / "nginx"), port_(FreePort()) {
+    explicit NginxRtmp(const std::filesystem::path& dir) : dir_(dir / "nginx"), port_(FreeLoopbackPort()) {
         if (!std::filesystem::exists(kModule) || !std::filesystem::exists("/usr/sbin/nginx"))
             return;
         std::filesystem::create_directories(dir_);
@@ -194,7 +194,7 @@ TEST_F(RelayoProcessTest, RtmpAddressGetsTheBroadcastPushedAsFlv) {
     NginxRtmp nginx(Dir());
     if (!nginx.Listening()) GTEST_SKIP() << "nginx with its RTMP module is not installed";
     StartWriter(60);
-    uint16_t port = FreePort();
+    uint16_t port = FreeLoopbackPort();
     ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 3, file_.string(), nginx.Url())), 1);
     ASSERT_TRUE(WaitServing(port));
 
@@ -248,7 +248,7 @@ TEST_F(RelayoProcessTest, RtmpAddressGetsTheBroadcastPushedAsFlv) {
 
 TEST_F(RelayoProcessTest, JunkStalledAndVanishedClientsDoNotStopTheBroadcast) {
     StartWriter(60);
-    uint16_t port = FreePort();
+    uint16_t port = FreeLoopbackPort();
     ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 3, file_.string())), 1);
     ASSERT_TRUE(WaitServing(port));
     long rssBefore = RssKiB(pid_);

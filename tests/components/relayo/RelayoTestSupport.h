@@ -23,6 +23,7 @@
 #include "tests/components/mmsh/MmshTestSupport.h"
 #include "tests/platform/os/OsTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/Loopback.h"
 
 extern char** environ;
 
@@ -47,18 +48,7 @@ inline std::vector<uint8_t> StartBlock(HWND owner, uint16_t port, int clients,
     return block;
 }
 
-// A loopback port that nothing listens on right now.
-inline uint16_t FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+using testing_support::FreeLoopbackPort;
 
 inline bool CanBind(uint16_t port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);

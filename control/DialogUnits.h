@@ -1,0 +1,9 @@
+#pragma once
+// Dialog templates give their sizes in dialog units, which follow the dialog's font: a quarter of
+// the font's average character width across, an eighth of its height down. The About box and
+// the property page are sized this way so they grow with the font as their templates intend.
+#include <QFont>
+#include <QSize>
+
+// The pixel size of `width` by `height` dialog units in `font`.
+QSize DialogUnitsToPixels(int width, int height, const QFont& font);

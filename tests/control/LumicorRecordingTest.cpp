@@ -1,0 +1,79 @@
+// A recording started through the dispatch interface, read back with ffprobe, and the events a
+// container's sink receives while it runs.
+#include <QElapsedTimer>
+
+#include "tests/control/LumicorTestSupport.h"
+#include "tests/support/MediaProbe.h"
+
+using namespace lumicor_test;
+
+namespace {
+using Recording = HostedControl;
+}
+
+TEST_F(Recording, CaptureModeWithAFileNameRecordsTheCameraAtTheChosenFormat) {
+    RegisterOverlayModule();
+    ASSERT_EQ(site->InitNew(), S_OK);
+    ASSERT_EQ(site->Activate(), S_OK);
+
+    // The camera is one of the devices; select it and read its formats.
+    Variant devicesValue = Get(3);
+    DispatchDriver devices(ComPtr<IDispatch>(devicesValue.Dispatch()));
+    Variant count;
+    ASSERT_EQ(devices.GetProperty("Count", &count), S_OK);
+    int16_t camera = -1;
+    for (int16_t i = 1; i <= count.I2() && camera < 0; ++i) {
+        Variant item, name;
+        ASSERT_EQ(devices.Call("Item", {Variant(i)}, &item), S_OK);
+        ASSERT_EQ(DispatchDriver(ComPtr<IDispatch>(item.Dispatch())).GetProperty("Name", &name), S_OK);
+        if (name.Bstr() == kCamera) camera = static_cast<int16_t>(i - 1);
+    }
+    ASSERT_GE(camera, 0);
+    Put(1, Variant(camera));
+    Call(93);  // RefreshDevice
+    Variant formatsValue = Get(4);
+    DispatchDriver formats(ComPtr<IDispatch>(formatsValue.Dispatch()));
+    ASSERT_EQ(formats.GetProperty("Count", &count), S_OK);
+    ASSERT_GT(count.I2(), 1);
+    // The second format, so that the size is not the camera's default by chance.
+    Variant format, width, height;
+    ASSERT_EQ(formats.Call("Item", {Variant(int16_t{2})}, &format), S_OK);
+    DispatchDriver chosen(ComPtr<IDispatch>(format.Dispatch()));
+    ASSERT_EQ(chosen.GetProperty("Width", &width), S_OK);
+    ASSERT_EQ(chosen.GetProperty("Height", &height), S_OK);
+    Put(2, Variant(int16_t{1}));
+
+    const std::filesystem::path file = testing_support::TestEnvironment::Current().Dir() / "control.avi";
+    Put(6, Variant(true));
+    Put(7, Variant(file.string()));
+    Put(27, Variant(false));
+    Variant started = Call(78);
+    ASSERT_EQ(started.I2(), 0);
+    QElapsedTimer clock;
+    clock.start();
+    Pump(2500);
+    Call(79);
+    const double recorded = clock.elapsed() / 1000.0;
+
+    // The session's progress timer reached the sink as Capturing(seconds, dropped).
+    auto capturing = Fired(1);
+    ASSERT_FALSE(capturing.empty());
+    ASSERT_EQ(capturing.back().args.size(), 2u);
+    EXPECT_EQ(capturing.back().args[0].Type(), VT_I4);
+    EXPECT_GE(capturing.back().args[0].I4(), 1);
+    EXPECT_LE(capturing.back().args[0].I4(), 3);
+
+    ASSERT_TRUE(std::filesystem::exists(file));
+    testing_support::ProbedFile probed =
+        testing_support::ProbeSections(file, "-show_entries stream=codec_type,width,height:format=duration");
+    const auto* video = probed.Stream("video");
+    ASSERT_TRUE(video);
+    int64_t w = 0, h = 0;
+    ASSERT_TRUE(width.GetInteger(&w));
+    ASSERT_TRUE(height.GetInteger(&h));
+    EXPECT_EQ(video->at("width"), std::to_string(w));
+    EXPECT_EQ(video->at("height"), std::to_string(h));
+    ASSERT_TRUE(probed.format.count("duration"));
+    const double duration = std::stod(probed.format.at("duration"));
+    EXPECT_NEAR(duration, recorded, 0.5);
+}

@@ -1,0 +1,108 @@
+#pragma once
+// A Grabwell control hosted the way a container hosts it: a container widget, a client site
+// (ambient UserMode settable), the control made by its factory function, an event sink that
+// records every event, and calls by DISPID.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "control/LumicorCtrl.h"
+#include "platform/com/ControlSite.h"
+#include "platform/com/DispatchDriver.h"
+#include "platform/com/ModuleLoader.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace lumicor_test {
+
+inline const std::string kCamera = "Orvanta Virtual Camera";
+inline const std::string kCard = "Orvanta Virtual Capture Card";
+
+struct FiredEvent {
+    DISPID dispid;
+    std::vector<Variant> args;
+};
+
+inline void Pump(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// The overlay filters of a build are made by CLSID, as start-up registration allows.
+inline void RegisterOverlayModule() {
+    static HMODULE module = nullptr;
+    if (!module) {
+        ASSERT_EQ(LoadModule(testing_support::DistDir() / "Lamina.so", module), S_OK);
+    }
+    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
+    ASSERT_TRUE(registerServer);
+    ASSERT_EQ(registerServer(), S_OK);
+}
+
+class HostedControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        container.resize(320, 240);
+        site = ControlSite::Create(&container);
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(CreateLumicorCtrl(IID_IUnknown, object.ReleaseAndGetVoidAddress()), S_OK);
+        ASSERT_EQ(site->AttachControl(object.Get()), S_OK);
+        ASSERT_EQ(site->AdviseEvents([this](DISPID id, std::vector<Variant>& args) {
+            events.push_back({id, args});
+            return S_OK;
+        }),
+                  S_OK);
+        control.Attach(site->Control());
+    }
+    void TearDown() override { site->Destroy(); }
+
+    // The C++ object behind the dispatch interface (for the session's fields).
+    CLumicorCtrl& Object() { return *static_cast<CLumicorCtrl*>(control.Get()); }
+
+    Variant Get(DISPID id) {
+        Variant value;
+        EXPECT_EQ(control.GetProperty(id, &value), S_OK) << id;
+        return value;
+    }
+    int64_t GetInt(DISPID id) {
+        int64_t n = 0;
+        Variant v = Get(id);
+        if (v.Type() == VT_BOOL) return v.Bool() ? 1 : 0;
+        EXPECT_TRUE(v.GetInteger(&n)) << id;
+        return n;
+    }
+    std::string GetText(DISPID id) {
+        Variant v = Get(id);
+        EXPECT_EQ(v.Type(), VT_BSTR) << id;
+        return v.Type() == VT_BSTR ? v.Bstr() : std::string();
+    }
+    void Put(DISPID id, Variant value) { EXPECT_EQ(control.PutProperty(id, std::move(value)), S_OK) << id; }
+    Variant Call(DISPID id, std::vector<Variant> args = {}) {
+        Variant result;
+        EXPECT_EQ(control.Call(id, std::move(args), &result), S_OK) << id;
+        return result;
+    }
+    std::vector<FiredEvent> Fired(DISPID id) const {
+        std::vector<FiredEvent> out;
+        for (const auto& e : events)
+            if (e.dispid == id) out.push_back(e);
+        return out;
+    }
+    // The position of `name` in a NameList collection, or -1.
+    static int16_t IndexOf(const std::vector<std::string>& names, const std::string& name) {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name) return static_cast<int16_t>(i);
+        return -1;
+    }
+
+    QWidget container;
+    ComPtr<ControlSite> site;
+    DispatchDriver control;
+    std::vector<FiredEvent> events;
+};
+
+}  // namespace lumicor_test
