@@ -8,29 +8,35 @@
 using namespace lumicor_test;
 
 namespace {
-using Recording = HostedControl;
-}
+class Recording : public HostedControl {
+protected:
+    // Selects the virtual camera by its name in Devices and probes it (RefreshDevice).
+    void SelectCamera() {
+        Variant devicesValue = Get(3);
+        DispatchDriver devices(ComPtr<IDispatch>(devicesValue.Dispatch()));
+        Variant count;
+        ASSERT_EQ(devices.GetProperty("Count", &count), S_OK);
+        int16_t camera = -1;
+        for (int16_t i = 1; i <= count.I2() && camera < 0; ++i) {
+            Variant item, name;
+            ASSERT_EQ(devices.Call("Item", {Variant(i)}, &item), S_OK);
+            ASSERT_EQ(DispatchDriver(ComPtr<IDispatch>(item.Dispatch())).GetProperty("Name", &name), S_OK);
+            if (name.Bstr() == kCamera) camera = static_cast<int16_t>(i - 1);
+        }
+        ASSERT_GE(camera, 0);
+        Put(1, Variant(camera));
+        Call(93);  // RefreshDevice
+    }
+};
+}  // namespace
 
 TEST_F(Recording, CaptureModeWithAFileNameRecordsTheCameraAtTheChosenFormat) {
     RegisterOverlayModule();
     ASSERT_EQ(site->InitNew(), S_OK);
     ASSERT_EQ(site->Activate(), S_OK);
 
-    // The camera is one of the devices; select it and read its formats.
-    Variant devicesValue = Get(3);
-    DispatchDriver devices(ComPtr<IDispatch>(devicesValue.Dispatch()));
+    ASSERT_NO_FATAL_FAILURE(SelectCamera());
     Variant count;
-    ASSERT_EQ(devices.GetProperty("Count", &count), S_OK);
-    int16_t camera = -1;
-    for (int16_t i = 1; i <= count.I2() && camera < 0; ++i) {
-        Variant item, name;
-        ASSERT_EQ(devices.Call("Item", {Variant(i)}, &item), S_OK);
-        ASSERT_EQ(DispatchDriver(ComPtr<IDispatch>(item.Dispatch())).GetProperty("Name", &name), S_OK);
-        if (name.Bstr() == kCamera) camera = static_cast<int16_t>(i - 1);
-    }
-    ASSERT_GE(camera, 0);
-    Put(1, Variant(camera));
-    Call(93);  // RefreshDevice
     Variant formatsValue = Get(4);
     DispatchDriver formats(ComPtr<IDispatch>(formatsValue.Dispatch()));
     ASSERT_EQ(formats.GetProperty("Count", &count), S_OK);
@@ -77,3 +83,63 @@ TEST_F(Recording, CaptureModeWithAFileNameRecordsTheCameraAtTheChosenFormat) {
     const double duration = std::stod(probed.format.at("duration"));
     EXPECT_NEAR(duration, recorded, 0.5);
 }
+
+namespace {
+struct OutputKind {
+    const char* name;
+    int16_t outputType;
+    const char* file;
+    const char* videoCodec;
+    const char* audioCodec;
+    int width, height;  // 0: the profile's or the format's own size
+};
+
+class OutputKinds : public Recording, public testing::WithParamInterface<OutputKind> {};
+}  // namespace
+
+// Each kind of output file the control offers, with the camera, the microphone and the text and
+// date overlays: a player reads the codecs, the size and the time recorded.
+TEST_P(OutputKinds, RecordsTheCameraAndTheMicrophoneWithOverlaysIntoAFileAPlayerReads) {
+    const OutputKind& kind = GetParam();
+    RegisterOverlayModule();
+    RegisterProgramModule("Torvane.so");
+    ASSERT_EQ(site->InitNew(), S_OK);
+    ASSERT_EQ(site->Activate(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(SelectCamera());
+
+    const std::filesystem::path file = testing_support::TestEnvironment::Current().Dir() / kind.file;
+    Put(70, Variant(kind.outputType));
+    Put(6, Variant(true));
+    Put(7, Variant(file.string()));
+    Call(95, {Variant(int16_t{8}), Variant(int16_t{8}), Variant(std::string("Orvanta"))});  // DrawText
+    Call(86, {Variant(int16_t{8}), Variant(int16_t{40}), Variant(int16_t{0})});             // DrawTime
+    ASSERT_EQ(Call(78).I2(), 0);
+    QElapsedTimer clock;
+    clock.start();
+    Pump(3000);
+    Call(79);
+    const double recorded = clock.elapsed() / 1000.0;
+
+    testing_support::ProbedFile probed = testing_support::ProbeSections(
+        file, "-show_entries stream=codec_type,codec_name,width,height:format=duration");
+    const auto* video = probed.Stream("video");
+    const auto* audio = probed.Stream("audio");
+    ASSERT_TRUE(video && audio) << file;
+    EXPECT_EQ(video->at("codec_name"), kind.videoCodec);
+    EXPECT_EQ(audio->at("codec_name"), kind.audioCodec);
+    if (kind.width) {
+        EXPECT_EQ(video->at("width"), std::to_string(kind.width));
+        EXPECT_EQ(video->at("height"), std::to_string(kind.height));
+    }
+    ASSERT_TRUE(probed.format.count("duration"));
+    EXPECT_NEAR(std::stod(probed.format.at("duration")), recorded, 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Control, OutputKinds,
+    testing::Values(OutputKind{"Avi", 0, "kind.avi", "rawvideo", "pcm_s16le", 0, 0},
+                    OutputKind{"Wmv", 1, "kind.wmv", "wmv2", "wmav2", 0, 0},
+                    // The MPEG size is the control's MPEGWidth x MPEGHeight (320 x 240 unless set).
+                    OutputKind{"Mpeg1", 2, "kind.mpg", "mpeg1video", "mp2", 320, 240},
+                    OutputKind{"Mpeg2", 3, "kind2.mpg", "mpeg2video", "mp2", 320, 240}),
+    [](const testing::TestParamInfo<OutputKind>& info) { return std::string(info.param.name); });

@@ -32,16 +32,18 @@ inline void Pump(int ms) {
     while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-// The overlay filters of a build are made by CLSID, as start-up registration allows.
-inline void RegisterOverlayModule() {
-    static HMODULE module = nullptr;
-    if (!module) {
-        ASSERT_EQ(LoadModule(testing_support::DistDir() / "Lamina.so", module), S_OK);
-    }
+// A module of the program folder registered, as start-up registration does: the overlay filters
+// (Lamina.so) and the MPEG encoder (Torvane.so) of a build are made by CLSID.
+inline void RegisterProgramModule(const char* file) {
+    HMODULE module = nullptr;
+    ASSERT_EQ(LoadModule(testing_support::DistDir() / file, module), S_OK) << LastModuleError();
     auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
     ASSERT_TRUE(registerServer);
     ASSERT_EQ(registerServer(), S_OK);
+    // Kept loaded for the process: the class registry loads it again for every creation.
 }
+
+inline void RegisterOverlayModule() { RegisterProgramModule("Lamina.so"); }
 
 class HostedControl : public ::testing::Test {
 protected:
