@@ -146,6 +146,7 @@ struct SessionResult {
     int capturingEvents = 0;
     int32_t capturingDropped = -1;
     LONG dropped = -1, notDropped = -1;
+    std::vector<LONG> droppedFrames;  // the first few the device lost, by frame number
 };
 
 // The device's own count of dropped and delivered frames, found as the session's timer finds it.
@@ -161,6 +162,12 @@ void ReadDroppedFrames(CCaptureSession& session, SessionResult& result) {
     if (!dropped) return;
     dropped->GetNumDropped(&result.dropped);
     dropped->GetNumNotDropped(&result.notDropped);
+    std::vector<LONG> numbers(8);
+    LONG copied = 0;
+    if (SUCCEEDED(dropped->GetDroppedInfo(static_cast<LONG>(numbers.size()), numbers.data(), &copied))) {
+        numbers.resize(static_cast<size_t>(std::clamp<LONG>(copied, 0, static_cast<LONG>(numbers.size()))));
+        result.droppedFrames = numbers;
+    }
 }
 
 // Records `seconds` of the camera at width x height with every overlay: through the user format
@@ -352,6 +359,11 @@ int RunPinnedHd(const fs::path& dir, const fs::path& logo, const Options& option
                 100.0 * static_cast<double>(s.frames) / expected, s.probe.c_str());
     std::printf("  dropped: last Capturing event %d (%d events), IAMDroppedFrames dropped %ld, not dropped %ld\n",
                 s.capturingDropped, s.capturingEvents, static_cast<long>(s.dropped), static_cast<long>(s.notDropped));
+    if (!s.droppedFrames.empty()) {
+        std::printf("  frames lost:");
+        for (LONG n : s.droppedFrames) std::printf(" %ld", static_cast<long>(n));
+        std::printf("%s\n", s.dropped > static_cast<LONG>(s.droppedFrames.size()) ? " ..." : "");
+    }
     std::printf("  CPU %.3f s = %.3f ms/frame (%.0f%% of the core)\n", s.cpuSeconds,
                 s.cpuSeconds * 1000.0 / static_cast<double>(s.frames), 100.0 * s.cpuSeconds / s.wallSeconds);
     std::error_code ignored;

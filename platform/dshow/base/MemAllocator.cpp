@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 bool IsPowerOfTwo(LONG value) { return value > 0 && (value & (value - 1)) == 0; }
@@ -72,6 +73,10 @@ HRESULT MemAllocator::Commit() {
                     FreeBuffersLocked();
                     return E_OUTOFMEMORY;
                 }
+                // Every page is touched here, while the graph starts, and not by the first frame
+                // written into it: faulting in a fresh HD buffer costs as much as ten copies of it,
+                // enough to lose the first frames of a recording.
+                std::memset(data, 0, bytes);
                 buffers_.emplace_back(data);
                 data += offset;
             }

@@ -28,10 +28,57 @@ Axis MakeAxis(int start, int length, int count, int begin, int end) {
     }
     return a;
 }
+
+// Per target column: where its left source pixel starts in a blended row (in bytes of the
+// frame), how far its right neighbour lies (0 when the weight is 0) and that neighbour's weight.
+struct Column {
+    int offset;
+    int next;
+    uint32_t weight;
+};
+
+// Bilinear is separable: each target row first blends its two source rows into `mix` (16 bits a
+// channel, contiguous, so the compiler vectorises it), then each target pixel blends two
+// neighbours of `mix`. The products and the one rounding are those of blending both at once.
+template <int Bpp>
+void ScaleRows(const FrameView& frame, const QRect& from, const Axis& xs, const Axis& ys, QImage& out) {
+    const int lastRow = from.bottom();
+    auto row = [&](int pictureRow) {
+        int bufferRow = frame.bottomUp ? frame.height - 1 - pictureRow : pictureRow;
+        return frame.data + static_cast<ptrdiff_t>(bufferRow) * frame.stride;
+    };
+    // The source columns the target reads: the left ones, and the neighbour of the last.
+    const int firstColumn = xs.first.front();
+    const int lastColumn = std::min(xs.first.back() + 1, from.right());
+    const size_t span = static_cast<size_t>(lastColumn - firstColumn + 1) * Bpp;
+    std::vector<uint16_t> mix(span);
+    std::vector<Column> columns(xs.first.size());
+    for (size_t x = 0; x < columns.size(); ++x) {
+        const uint32_t weight = static_cast<uint32_t>(xs.weight[x]);
+        columns[x] = {(xs.first[x] - firstColumn) * Bpp, weight ? Bpp : 0, weight};
+    }
+    for (int y = 0; y < out.height(); ++y) {
+        const int sy = ys.first[static_cast<size_t>(y)];
+        const uint32_t wy = static_cast<uint32_t>(ys.weight[static_cast<size_t>(y)]);
+        const uint8_t* top = row(sy) + static_cast<ptrdiff_t>(firstColumn) * Bpp;
+        const uint8_t* bottom = row(std::min(sy + 1, lastRow)) + static_cast<ptrdiff_t>(firstColumn) * Bpp;
+        for (size_t i = 0; i < span; ++i) mix[i] = static_cast<uint16_t>(top[i] * (256 - wy) + bottom[i] * wy);
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (size_t x = 0; x < columns.size(); ++x) {
+            const Column& c = columns[x];
+            const uint16_t* a = mix.data() + c.offset;
+            const uint16_t* b = a + c.next;
+            uint32_t v[3];
+            for (int k = 0; k < 3; ++k) v[k] = (a[k] * (256 - c.weight) + b[k] * c.weight + 32768) >> 16;
+            dst[x] = qRgb(static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[0]));
+        }
+    }
+}
 }  // namespace
 
 bool ScaleFrame(const FrameView& frame, QRect from, const QSize& size, const QRect& visible, QImage& out) {
     if (!frame.data || size.isEmpty() || frame.width <= 0 || frame.height <= 0) return false;
+    if (frame.bytesPerPixel != 3 && frame.bytesPerPixel != 4) return false;
     from &= QRect(0, 0, frame.width, frame.height);
     const QRect part = visible & QRect(QPoint(0, 0), size);
     if (from.isEmpty() || part.isEmpty()) return false;
@@ -39,32 +86,10 @@ bool ScaleFrame(const FrameView& frame, QRect from, const QSize& size, const QRe
     if (out.isNull()) return false;
     const Axis xs = MakeAxis(from.left(), from.width(), size.width(), part.left(), part.right() + 1);
     const Axis ys = MakeAxis(from.top(), from.height(), size.height(), part.top(), part.bottom() + 1);
-    const int bpp = frame.bytesPerPixel;
-    const int lastRow = from.bottom();
-    auto row = [&](int pictureRow) {
-        int bufferRow = frame.bottomUp ? frame.height - 1 - pictureRow : pictureRow;
-        return frame.data + static_cast<ptrdiff_t>(bufferRow) * frame.stride;
-    };
-    for (int y = 0; y < part.height(); ++y) {
-        const int sy = ys.first[static_cast<size_t>(y)];
-        const uint32_t wy = static_cast<uint32_t>(ys.weight[static_cast<size_t>(y)]);
-        const uint8_t* top = row(sy);
-        const uint8_t* bottom = row(std::min(sy + 1, lastRow));
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < part.width(); ++x) {
-            const int sx = xs.first[static_cast<size_t>(x)];
-            const uint32_t wx = static_cast<uint32_t>(xs.weight[static_cast<size_t>(x)]);
-            const int next = wx ? bpp : 0;
-            const uint8_t* a = top + sx * bpp;
-            const uint8_t* b = bottom + sx * bpp;
-            uint32_t c[3];
-            for (int k = 0; k < 3; ++k) {
-                uint32_t upper = a[k] * (256 - wx) + a[k + next] * wx;
-                uint32_t lower = b[k] * (256 - wx) + b[k + next] * wx;
-                c[k] = (upper * (256 - wy) + lower * wy + 32768) >> 16;
-            }
-            dst[x] = qRgb(static_cast<int>(c[2]), static_cast<int>(c[1]), static_cast<int>(c[0]));
-        }
+    if (frame.bytesPerPixel == 4) {
+        ScaleRows<4>(frame, from, xs, ys, out);
+    } else {
+        ScaleRows<3>(frame, from, xs, ys, out);
     }
     return true;
 }

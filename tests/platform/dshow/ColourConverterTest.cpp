@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -85,11 +87,27 @@ TEST(ColourConverter, RgbToPlanarAndBackKeepsThePicture) {
     ASSERT_EQ(i420.size(), static_cast<size_t>(kW * kH * 3 / 2));
     // Planar YUV is top-down: the red rows come first (red is darker than green in luma).
     EXPECT_LT(i420[0], i420[static_cast<size_t>(kW * (kH - 1))]);
-    std::vector<BYTE> back = Convert(MakeVideoType(MEDIASUBTYPE_I420, kW, kH), i420, MEDIASUBTYPE_RGB24);
-    ASSERT_EQ(back.size(), frame.size());
-    EXPECT_GT(PixelOf(back, 5, 0)[2], 200);
-    EXPECT_LT(PixelOf(back, 5, 0)[1], 60);
-    EXPECT_GT(PixelOf(back, 5, kH - 1)[1], 200);
+
+    // YV12 is I420 with the chroma planes the other way round (V before U).
+    std::vector<BYTE> yv12 = Convert(MakeVideoType(MEDIASUBTYPE_RGB24, kW, kH), frame, MEDIASUBTYPE_YV12);
+    ASSERT_EQ(yv12.size(), i420.size());
+    const size_t luma = static_cast<size_t>(kW * kH);
+    const size_t chroma = luma / 4;
+    EXPECT_TRUE(std::equal(i420.begin(), i420.begin() + static_cast<ptrdiff_t>(luma), yv12.begin()));
+    EXPECT_TRUE(std::equal(i420.begin() + static_cast<ptrdiff_t>(luma), i420.begin() + static_cast<ptrdiff_t>(luma + chroma),
+                           yv12.begin() + static_cast<ptrdiff_t>(luma + chroma)));
+    // Red has V well above U: a swap would show here.
+    EXPECT_GT(yv12[luma], yv12[luma + chroma]);
+
+    for (const Guid& planar : {MEDIASUBTYPE_I420, MEDIASUBTYPE_YV12}) {
+        const std::vector<BYTE>& yuv = planar == MEDIASUBTYPE_I420 ? i420 : yv12;
+        std::vector<BYTE> back = Convert(MakeVideoType(planar, kW, kH), yuv, MEDIASUBTYPE_RGB24);
+        ASSERT_EQ(back.size(), frame.size());
+        EXPECT_GT(PixelOf(back, 5, 0)[2], 200);
+        EXPECT_LT(PixelOf(back, 5, 0)[1], 60);
+        EXPECT_GT(PixelOf(back, 5, kH - 1)[1], 200);
+        EXPECT_LT(PixelOf(back, 5, kH - 1)[2], 60);
+    }
 }
 
 TEST(ColourConverter, DecodesMotionJpeg) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -84,6 +87,52 @@ TEST(FrameScaler, SourceRectangleAndVisiblePart) {
     EXPECT_FALSE(ScaleFrame(dib.View(), QRect(0, 0, 16, 12), QSize(8, 8), QRect(8, 8, 4, 4), untouched));
     EXPECT_FALSE(ScaleFrame(dib.View(), QRect(0, 0, 16, 12), QSize(0, 8), QRect(0, 0, 8, 8), untouched));
     EXPECT_EQ(untouched.pixel(0, 0), qRgb(255, 0, 0));
+}
+
+// Uneven sizes, a source rectangle off the origin and a visible part, in both layouts and both
+// orientations: every pixel is the bilinear sample of its position, worked out here in floating
+// point (the scaler's weights are in 1/256 steps, hence the one step of tolerance).
+TEST(FrameScaler, EveryPixelIsTheBilinearSampleOfItsPosition) {
+    auto noise = [](int x, int y) {
+        unsigned h = static_cast<unsigned>(x) * 73856093u ^ static_cast<unsigned>(y) * 19349663u;
+        return qRgb(static_cast<int>(h % 251), static_cast<int>(h / 251 % 241), static_cast<int>(h / 60491 % 239));
+    };
+    const QRect from(3, 2, 29, 17);
+    const QSize size(45, 11);
+    const QRect visible(5, 1, 37, 9);
+    for (int bytes : {3, 4}) {
+        for (bool up : {true, false}) {
+            Dib dib(37, 23, bytes, up, noise);
+            QImage out;
+            ASSERT_TRUE(ScaleFrame(dib.View(), from, size, visible, out));
+            ASSERT_EQ(out.size(), visible.size());
+            // Source coordinate of target i along an axis, pixel centre onto pixel centre.
+            auto at = [](int i, int start, int length, int count) {
+                double pos = (i + 0.5) * length / count - 0.5;
+                return start + std::clamp(pos, 0.0, static_cast<double>(length - 1));
+            };
+            int worst = 0;
+            for (int y = 0; y < visible.height(); ++y) {
+                for (int x = 0; x < visible.width(); ++x) {
+                    double sx = at(x + visible.left(), from.left(), from.width(), size.width());
+                    double sy = at(y + visible.top(), from.top(), from.height(), size.height());
+                    int x0 = static_cast<int>(sx), y0 = static_cast<int>(sy);
+                    int x1 = std::min(x0 + 1, from.right()), y1 = std::min(y0 + 1, from.bottom());
+                    double fx = sx - x0, fy = sy - y0;
+                    auto mix = [&](int (*channel)(QRgb)) {
+                        double top = channel(noise(x0, y0)) * (1 - fx) + channel(noise(x1, y0)) * fx;
+                        double bottom = channel(noise(x0, y1)) * (1 - fx) + channel(noise(x1, y1)) * fx;
+                        return top * (1 - fy) + bottom * fy;
+                    };
+                    QRgb got = out.pixel(x, y);
+                    worst = std::max({worst, static_cast<int>(std::lround(std::abs(qRed(got) - mix(qRed)))),
+                                      static_cast<int>(std::lround(std::abs(qGreen(got) - mix(qGreen)))),
+                                      static_cast<int>(std::lround(std::abs(qBlue(got) - mix(qBlue))))});
+                }
+            }
+            EXPECT_LE(worst, 1) << bytes << " bytes a pixel, " << (up ? "bottom-up" : "top-down");
+        }
+    }
 }
 
 }  // namespace
