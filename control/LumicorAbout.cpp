@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "control/DialogUnits.h"
+#include "platform/os/ModalDialog.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ void ShowLumicorAboutBox(QWidget* parent) {
     if (const LumicorAboutRun& run = RunHook()) {
         run(dialog);
     } else {
-        dialog.exec();
+        RunModalDialog(dialog);
     }
 }
 

@@ -1,30 +1,20 @@
 #include "engine/CrossbarPage.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QGuiApplication>
 #include <QVBoxLayout>
 #include <vector>
 
 #include "engine/FormatNames.h"
+#include "platform/os/ModalDialog.h"
 
 namespace {
 
 CrossbarPageShow& ShowHook() {
     static CrossbarPageShow hook;
     return hook;
-}
-
-// With no screen nobody could press a button: the dialog is cancelled at once.
-int RunModal(QDialog& dialog) {
-    const QString platform = QGuiApplication::platformName();
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || platform == "offscreen" ||
-        platform == "minimal")
-        return QDialog::Rejected;
-    return dialog.exec();
 }
 
 // Connector names as the crossbar vocabulary has them, numbered by pin.
@@ -77,7 +67,7 @@ HRESULT ShowCrossbarDialog(const std::string& caption, IAMCrossbar* crossbar) {
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
     CrossbarPageShow hook = ShowHook();
-    const int answer = hook ? hook(dialog) : RunModal(dialog);
+    const int answer = hook ? hook(dialog) : RunModalDialog(dialog);
     if (answer != QDialog::Accepted) return S_OK;
     for (size_t o = 0; o < choices.size(); ++o) {
         LONG wanted = choices[o]->currentData().toInt();

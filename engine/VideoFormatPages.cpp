@@ -1,11 +1,9 @@
 #include "engine/VideoFormatPages.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "engine/FormatNames.h"
+#include "platform/os/ModalDialog.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/ComObject.h"
@@ -30,15 +29,6 @@ namespace {
 PropertyFrameShow& ShowHook() {
     static PropertyFrameShow hook;
     return hook;
-}
-
-// With no screen nobody could press a button: the dialog is cancelled at once.
-int RunModal(QDialog& dialog) {
-    const QString platform = QGuiApplication::platformName();
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || platform == "offscreen" ||
-        platform == "minimal")
-        return QDialog::Rejected;
-    return dialog.exec();
 }
 
 struct CapabilityInfo {
@@ -260,7 +250,7 @@ HRESULT ShowPropertyFrame(uint32_t /*owner*/, const std::string& caption, IUnkno
     HRESULT result = S_FALSE;
     if (!shown.empty()) {
         PropertyFrameShow hook = ShowHook();
-        const int answer = hook ? hook(dialog) : RunModal(dialog);
+        const int answer = hook ? hook(dialog) : RunModalDialog(dialog);
         if (answer == QDialog::Accepted)
             for (const auto& page : shown) page->Apply();
         result = S_OK;

@@ -8,6 +8,8 @@
 #include <QSpinBox>
 #include <functional>
 
+#include "platform/os/ModalDialog.h"
+
 CompressorDialogParts BuildCompressorDialog(const CompressorInfo& info, const CompressorSettings& settings) {
     auto* dialog = new QDialog;
     dialog->setWindowTitle(QString::fromStdString(info.friendlyName));
@@ -54,7 +56,7 @@ CompressorDialogParts BuildCompressorDialog(const CompressorInfo& info, const Co
 
 bool RunCompressorDialog(const CompressorInfo& info, CompressorSettings& settings, uint32_t) {
     CompressorDialogParts parts = BuildCompressorDialog(info, settings);
-    bool accepted = parts.dialog->exec() == QDialog::Accepted;
+    bool accepted = RunModalDialog(*parts.dialog) == QDialog::Accepted;
     if (accepted) parts.apply(settings);
     delete parts.dialog;
     return accepted;

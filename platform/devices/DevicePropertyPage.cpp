@@ -22,6 +22,7 @@
 #include "platform/dshow/FilterInterfaces.h"
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/os/ModalDialog.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int RunDialog(QDialog& dialog) {
         run = RunHook();
     }
     if (run) return run(dialog);
-    return dialog.exec();
+    return RunModalDialog(dialog);
 }
 
 // A dialog with OK and Cancel under `content`.

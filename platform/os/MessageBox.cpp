@@ -1,10 +1,11 @@
 #include "platform/os/MessageBox.h"
 
-#include <QApplication>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <mutex>
+
+#include "platform/os/ModalDialog.h"
 
 namespace {
 
@@ -48,12 +49,6 @@ QMessageBox::Icon IconFor(UINT icon) {
         default:
             return QMessageBox::NoIcon;
     }
-}
-
-bool CanShowDialog() {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
-    QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
 int ShowDialog(const MessageBoxRequest& request) {

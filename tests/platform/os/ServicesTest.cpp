@@ -2,12 +2,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/os/MessageBox.h"
 #include "platform/os/MessageBoxRecorder.h"
+#include "platform/os/ModalDialog.h"
 #include "platform/os/ShellOpen.h"
 #include "platform/os/ShellOpenRecorder.h"
 #include "platform/os/Shutdown.h"
@@ -67,6 +70,15 @@ TEST(MessageBoxService, WithoutAScreenTheDefaultButtonAnswersAtOnce) {
     // Tests run offscreen: a real dialog would wait for a click forever.
     EXPECT_EQ(MessageBox("Nobody can click this", "Offscreen", MB_YESNO | MB_DEFBUTTON2), IDNO);
     EXPECT_EQ(MessageBox("Nor this", "Offscreen", MB_OKCANCEL), IDOK);
+}
+
+TEST(ModalDialogService, WithoutAScreenADialogIsCancelledAtOnce) {
+    EXPECT_FALSE(CanShowDialog());
+    QDialog dialog;
+    // Were the dialog shown, this would end it (accepted) instead of the test hanging.
+    QTimer::singleShot(2000, &dialog, &QDialog::accept);
+    EXPECT_EQ(RunModalDialog(dialog), QDialog::Rejected);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST(ShutdownService, RunsTheConfiguredCommandWithTheFlags) {
