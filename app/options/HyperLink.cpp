@@ -4,20 +4,17 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "app/options/ColorRef.h"
 #include "app/options/LinkOpener.h"
 #include "platform/os/MessageBox.h"
 
 namespace {
 
 // The link colours, given as the system writes them (0x00BBGGRR).
-constexpr uint32_t kHoverColour = 0x0000FF;
-constexpr uint32_t kPressedColour = 0x808000;
-constexpr uint32_t kVisitedColour = 0x800080;
-constexpr uint32_t kLinkColour = 0xFF0000;
-
-QColor FromColorRef(uint32_t colour) {
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
+constexpr COLORREF kHoverColour = 0x0000FF;
+constexpr COLORREF kPressedColour = 0x808000;
+constexpr COLORREF kVisitedColour = 0x800080;
+constexpr COLORREF kLinkColour = 0xFF0000;
 
 }  // namespace
 
@@ -67,7 +64,7 @@ bool HyperLink::Follow() {
 }
 
 void HyperLink::UpdateLook() {
-    uint32_t colour = kLinkColour;
+    COLORREF colour = kLinkColour;
     if (hover_) {
         colour = kHoverColour;
     } else if (pressed_ || hasFocus()) {
@@ -77,7 +74,7 @@ void HyperLink::UpdateLook() {
     }
     QPalette look = palette();
     if (link_) {
-        look.setColor(QPalette::WindowText, FromColorRef(colour));
+        look.setColor(QPalette::WindowText, ToQColor(colour));
     } else {
         look.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
     }
