@@ -6,7 +6,6 @@
 
 #include "app/options/ColorRef.h"
 #include "app/options/LinkOpener.h"
-#include "platform/os/MessageBox.h"
 
 namespace {
 
@@ -53,12 +52,7 @@ void HyperLink::SetVisited(bool visited) {
 }
 
 bool HyperLink::Follow() {
-    int result = OpenLink(target_);
-    if (result <= 32) {
-        QApplication::beep();
-        MessageBox("Can't open link:\n\n" + LinkErrorReason(result), {}, MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
+    if (!OpenLinkOrTell(target_)) return false;
     SetVisited(true);
     return true;
 }

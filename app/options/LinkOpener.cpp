@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <QApplication>
+
 #include "platform/os/CommandLine.h"
+#include "platform/os/MessageBox.h"
 #include "platform/os/Process.h"
 #include "platform/os/ShellOpen.h"
 
@@ -76,6 +79,14 @@ int OpenLink(const std::string& target) {
         if (SUCCEEDED(hr)) return kLinkOpened;
     }
     return CodeFromResult(hr);
+}
+
+bool OpenLinkOrTell(const std::string& target) {
+    int result = OpenLink(target);
+    if (result > 32) return true;
+    QApplication::beep();
+    MessageBox("Can't open link:\n\n" + LinkErrorReason(result), {}, MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 std::string LinkErrorReason(int code) {

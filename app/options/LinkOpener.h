@@ -15,6 +15,8 @@ inline constexpr int kLinkOutOfMemory = 8;
 inline constexpr int kLinkNoAssociation = 31;
 
 int OpenLink(const std::string& target);
+// OpenLink, and on failure a beep and "Can't open link:" with the reason. True when opened.
+bool OpenLinkOrTell(const std::string& target);
 
 // The reason shown after "Can't open link:\n\n" for an error code.
 std::string LinkErrorReason(int code);
