@@ -128,7 +128,7 @@ void BalloonTip::Layout(QPoint anchor) {
     QRect titleRect = titleMetrics.boundingRect(QRect(0, 0, kMaxTextWidth, 1000), Qt::TextWordWrap, title_);
     QRect textRect = fontMetrics().boundingRect(QRect(0, 0, kMaxTextWidth, 1000), Qt::TextWordWrap, content_);
     int iconWidth = icon_ == BalloonIcon::None ? 0 : kIconSize + kPadding;
-    int width = 2 * kPadding + iconWidth + std::max(titleRect.width(), textRect.width());
+    int width = 2 * kPadding + iconWidth + std::max(titleRect.width(), textRect.width()) + 1;
     int height = 2 * kPadding + std::max(iconWidth ? kIconSize : 0, titleRect.height() + kPadding / 2 + textRect.height());
     width = std::max(width, kStemWidth + 4 * kRadius);
 
@@ -177,7 +177,7 @@ void BalloonTip::paintEvent(QPaintEvent*) {
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);
-    QRect titleArea(x, body_.top() + kPadding, body_.right() - kPadding - x, body_.height());
+    QRect titleArea(x, body_.top() + kPadding, body_.x() + body_.width() - kPadding - x + 1, body_.height());
     QRect drawn;
     painter.drawText(titleArea, Qt::TextWordWrap, title_, &drawn);
     painter.setFont(font());

@@ -28,7 +28,7 @@ void ColorButton::SetDefaultColour(COLORREF colour) {
 void ColorButton::Open() {
     if (popup_) return;
     colourBeforeOpening_ = colour_;
-    popup_ = new ColorPopup(mapToGlobal(rect().bottomLeft()), colour_, this, defaultText_, customText_);
+    popup_ = new ColorPopup(mapToGlobal(QPoint(0, height())), colour_, this, defaultText_, customText_);
     if (chooser_) popup_->SetColourChooser(chooser_);
     connect(popup_, &ColorPopup::SelectionChanged, this, &ColorButton::OnSelectionChanged);
     connect(popup_, &ColorPopup::Finished, this, &ColorButton::OnFinished);
