@@ -62,9 +62,8 @@ struct BodySink {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<BodySink*>(user);
     long status = 0;
-    curl_easy_getinfo(sink->handle, CURLINFO_RESPONSE_CODE, &status);
     // Only a 200 body is kept; any other answer is complete once its status is known.
-    if (status != 200) return 0;
+    if (curl_easy_getinfo(sink->handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) return 0;
     if (sink->response->body.size() + size * count > kMaxDownloadBytes) {
         sink->response->tooLong = true;
         return 0;
@@ -101,11 +100,11 @@ std::optional<Response> Get(const std::string& url, const std::string& agent, bo
                    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
         if (!set) return std::nullopt;
         CURLcode result = curl_easy_perform(h);
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
+        if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status) != CURLE_OK) response.status = 0;
         if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && response.status != 200)) return response;
         if (response.tooLong) return response;
         curl_off_t connected = 0;
-        curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connected);
+        if (curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connected) != CURLE_OK) connected = 0;
         bool connectFailed = result == CURLE_COULDNT_CONNECT || (result == CURLE_OPERATION_TIMEDOUT && connected == 0);
         if (!connectFailed || attempt >= timeouts.connectRetries) {
             std::fprintf(stderr, "orvanta: download of %s failed: %s\n", url.c_str(), curl_easy_strerror(result));
