@@ -142,6 +142,21 @@ TEST(UpdateSettings, ServerAddressComesFromTheEnvironmentAndVersionsFromLeadingD
     EXPECT_EQ(VersionNumber("99999999999999999999999"), LLONG_MAX);
 }
 
+TEST(UpdateSettings, TheAboutPageCheckAsksTheServerTheEnvironmentNames) {
+    // Nothing listens there: the check fails after its one retry, with the program's own time-outs.
+    std::string port = std::to_string(testing_support::FreeLoopbackPort());
+    setenv("ORVANTA_UPDATE_SERVER", ("127.0.0.1:" + port).c_str(), 1);
+    MessageBoxRecorder boxes;
+    auto start = std::chrono::steady_clock::now();
+    CheckOnlineUpdate(nullptr);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    unsetenv("ORVANTA_UPDATE_SERVER");
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].caption, "Network Error");
+    EXPECT_GE(elapsed.count(), 1000) << "the retry waits for the back-off";
+    EXPECT_LT(elapsed.count(), 10000);
+}
+
 TEST(UpdateSettings, VersionTextIsTheFirstLineOfTheInstalledFileOrTheBuiltInText) {
     // The test program's folder holds no "fastversion.ini".
     EXPECT_EQ(InstalledVersionText(), "Orvanta V6.0 Build 2100");
