@@ -126,6 +126,24 @@ TEST_F(HyperLinkTest, ReleasingAwayFromTheLinkOrWithTheLinkOffOpensNothing) {
     EXPECT_FALSE(link.GetVisited());
 }
 
+TEST_F(HyperLinkTest, ColourFollowsHoverPressAndVisited) {
+    HyperLink link;
+    auto colour = [&] { return link.palette().color(QPalette::WindowText); };
+    EXPECT_EQ(colour(), QColor(0, 0, 255)) << "blue";
+    link.SetVisited(true);
+    EXPECT_EQ(colour(), QColor(128, 0, 128)) << "purple";
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(&link, &enter);
+    EXPECT_EQ(colour(), QColor(255, 0, 0)) << "red under the mouse";
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&link, &leave);
+    ShellOpenRecorder shell;
+    Press(&link, QPoint(1, 1));
+    EXPECT_EQ(colour(), QColor(0, 128, 128)) << "teal while pressed";
+    Release(&link, QPoint(-5, -5));
+    EXPECT_EQ(colour(), QColor(128, 0, 128));
+}
+
 TEST(LinkOpener, PlaceholderIsCutBeforeItsQuoteAndUnknownCodesAreNumbered) {
     EXPECT_THAT(BrowserArguments("firefox -new-window \"%s\" -x", "u v"),
                 ElementsAre("firefox", "-new-window", "u v"));
