@@ -158,6 +158,15 @@ void CAirlumeCtrl::Watch() {
         readyPending_ = false;
         if (!FireAndContinue(kDispidReady, {})) return;
     }
+    if (server_ && server_->SourceFailed()) {
+        lastError_ = "the file cannot be served: " + fileName_;
+        StopServer();
+        if (!FireAndContinue(kDispidBroadcastError, {})) return;
+    }
+    if (server_ && !broadcastingTold_ && server_->PacketsReleased() > releasedAtStart_) {
+        broadcastingTold_ = true;
+        if (!FireAndContinue(kDispidBroadcasting, {})) return;
+    }
     std::vector<std::string> players = server_ ? server_->ClientAddresses() : std::vector<std::string>{};
     if (static_cast<int>(players.size()) != toldClients_) {
         toldClients_ = static_cast<int>(players.size());
@@ -167,16 +176,6 @@ void CAirlumeCtrl::Watch() {
     if (!server_) {
         watch_.stop();
         return;
-    }
-    if (server_->SourceFailed()) {
-        lastError_ = "the file cannot be served: " + fileName_;
-        StopServer();
-        FireAndContinue(kDispidBroadcastError, {});
-        return;
-    }
-    if (!broadcastingTold_ && server_->PacketsReleased() > releasedAtStart_) {
-        broadcastingTold_ = true;
-        if (!FireAndContinue(kDispidBroadcasting, {})) return;
     }
     if (!finishedTold_ && server_->FileServed()) {
         finishedTold_ = true;
