@@ -35,6 +35,10 @@ void AsfFileFollower::Finish(State state, std::string why, uint64_t lastPacket) 
     completePackets_ = std::min(completePackets_, lastPacket);
 }
 
+void AsfFileFollower::TakeAsFinished() {
+    if (state_ == State::Following) Finish(State::Ended, "served as it stood", completePackets_);
+}
+
 bool AsfFileFollower::Exhausted() const {
     return (state_ == State::Ended || state_ == State::Failed) && nextIndex_ >= completePackets_;
 }

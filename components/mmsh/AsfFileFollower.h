@@ -42,6 +42,9 @@ public:
     // The next complete packet, or nothing (not written yet, or the recording ended: see State).
     // After the end, the packets written before it are still handed out.
     std::optional<AsfFilePacket> Next();
+    // Takes the file as complete as it stands (a finished file whose writer never rewrote its
+    // header): packets written later are not handed out.
+    void TakeAsFinished();
     // The recording ended (or never could be served) and every packet of it was handed out.
     bool Exhausted() const;
 

@@ -27,6 +27,11 @@ short MmshConnection::PollEvents() const {
     return events;
 }
 
+bool MmshConnection::CaughtUp(const PacketRing& ring) const {
+    return phase_ == Phase::Streaming && !blocked_ && !current_ && pendingSent_ == 0 && pending_.empty() &&
+           nextIndex_ >= ring.EndIndex();
+}
+
 void MmshConnection::OnReadable() {
     std::array<char, 4096> buffer;
     for (int round = 0; round < 16 && fd_ >= 0; ++round) {

@@ -41,6 +41,9 @@ public:
     // The socket buffer was full at the last send: pump again on POLLOUT only.
     bool Blocked() const { return blocked_; }
 
+    // A player that has handed every packet of the ring to its socket.
+    bool CaughtUp(const PacketRing& ring) const;
+
     // poll(2) events this connection waits for.
     short PollEvents() const;
     // Reads what the client sent: the request while in Request phase, else discarded.

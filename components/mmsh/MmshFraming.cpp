@@ -60,6 +60,11 @@ std::string DownloadHead() {
            "Cache-Control: no-cache\r\nContent-Type: video/x-ms-asf\r\nConnection: close\r\n\r\n";
 }
 
+std::string Mp3StreamHead() {
+    return std::string("HTTP/1.0 200 OK\r\n") + kServer +
+           "Cache-Control: no-cache\r\nContent-Type: audio/mpeg\r\nConnection: close\r\n\r\n";
+}
+
 std::string EmptyHead(int status, const char* reason) {
     return "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" + kServer +
            "Content-Length: 0\r\nConnection: close\r\n\r\n";

@@ -21,6 +21,9 @@ std::array<uint8_t, 8> EndChunk();
 std::string DescribeHead(uint32_t clientId, size_t contentLength);
 std::string PlayHead(uint32_t clientId);
 std::string DownloadHead();
+// MP3 over plain HTTP: no length (the stream has no end the server knows) and no icy-metaint
+// (announcing one would oblige the server to insert metadata blocks into the audio).
+std::string Mp3StreamHead();
 std::string EmptyHead(int status, const char* reason);
 
 }  // namespace mmsh_framing

@@ -16,6 +16,7 @@
 #include "components/mmsh/LivePacer.h"
 #include "components/mmsh/MmshConnection.h"
 #include "components/mmsh/MmshFraming.h"
+#include "components/mmsh/Mp3FileSource.h"
 #include "components/mmsh/PacketRing.h"
 
 namespace {
@@ -24,6 +25,16 @@ using Clock = std::chrono::steady_clock;
 // Packets released per loop turn, so a long backlog never starves the sockets.
 constexpr int kMaxReleasesPerTurn = 256;
 constexpr int kMaxAcceptsPerTurn = 64;
+
+// An MP3 frame in the form the loop paces and the ring holds.
+AsfFilePacket FromMp3(Mp3Packet&& frame, uint64_t index) {
+    AsfFilePacket packet;
+    packet.index = index;
+    packet.info.valid = true;
+    packet.info.sendTimeMs = static_cast<uint32_t>(frame.startUs / 1000);
+    packet.bytes = std::move(frame.bytes);
+    return packet;
+}
 
 std::shared_ptr<const LivePacket> ToLive(AsfFilePacket&& packet) {
     auto live = std::make_shared<LivePacket>();
@@ -71,15 +82,99 @@ private:
         for (Slot& slot : slots_)
             if (!slot.connection->Blocked()) slot.connection->Pump(ring_, server_.sourceEnded_, now);
         Sweep(now);
+        CheckServed();
         WaitAndHandle(now);
     }
 
     void PollFile(Clock::time_point now) {
-        AsfFileFollower::State before = follower_.CurrentState();
-        AsfFileFollower::State state = follower_.Poll();
-        if (before == AsfFileFollower::State::WaitingForHeader && state == AsfFileFollower::State::Following)
-            JoinLiveEdge(now);
-        if (follower_.Exhausted() && !held_) server_.sourceEnded_ = true;
+        switch (options_.mode) {
+        case MmshSourceMode::LiveAsf: {
+            AsfFileFollower::State before = follower_.CurrentState();
+            AsfFileFollower::State state = follower_.Poll();
+            if (before == AsfFileFollower::State::WaitingForHeader && state == AsfFileFollower::State::Following)
+                JoinLiveEdge(now);
+            if (follower_.Exhausted() && !held_) server_.sourceEnded_ = true;
+            return;
+        }
+        case MmshSourceMode::AsfFile: {
+            AsfFileFollower::State state = follower_.Poll();
+            if (state == AsfFileFollower::State::Following) {
+                follower_.TakeAsFinished();
+                state = follower_.CurrentState();
+            }
+            // A finished file that shows no header now never will.
+            if (state == AsfFileFollower::State::Failed || state == AsfFileFollower::State::WaitingForHeader)
+                server_.sourceFailed_ = true;
+            // A finished file goes from waiting straight to ended: its header is there either way.
+            if (!server_.headerReady_ && state != AsfFileFollower::State::WaitingForHeader &&
+                state != AsfFileFollower::State::Failed) {
+                headerChunk_ = mmsh_framing::HeaderChunk(follower_.Header().broadcastCopy);
+                server_.headerReady_ = true;
+            }
+            if (follower_.Exhausted() && !held_) server_.sourceEnded_ = true;
+            return;
+        }
+        case MmshSourceMode::Mp3Files:
+            PollMp3();
+            return;
+        }
+    }
+
+    void PollMp3() {
+        if (!mp3_) {
+            mp3_ = std::make_unique<Mp3FileSource>(options_.file, 0);
+            if (!mp3_->Open()) server_.sourceFailed_ = true;
+            server_.headerReady_ = true;
+            BeginFile();
+        }
+        std::lock_guard lock(server_.mutex_);
+        if (server_.nextMp3_) {
+            // The new file starts where the clock stands: at the frame that was due next.
+            int64_t clock = held_ ? heldStartUs_ : mp3_->PositionUs();
+            mp3_ = std::move(server_.nextMp3_);
+            mp3_->Rebase(clock);
+            if (held_) nextPacketIndex_ = held_->index;  // the ring wants consecutive numbers
+            held_.reset();
+            BeginFile();
+        }
+    }
+
+    void BeginFile() {
+        fileStartIndex_ = nextPacketIndex_;
+        fileStarted_ = false;
+    }
+
+    std::optional<AsfFilePacket> NextFromSource() {
+        if (options_.mode != MmshSourceMode::Mp3Files) return follower_.Next();
+        if (!mp3_) return std::nullopt;
+        std::optional<Mp3Packet> frame = mp3_->Next();
+        if (!frame) return std::nullopt;
+        heldStartUs_ = frame->startUs;
+        return FromMp3(std::move(*frame), nextPacketIndex_++);
+    }
+
+    // Where a player arriving now starts: early in a file, at its first packet.
+    uint64_t JoinIndex() const {
+        if (options_.mode != MmshSourceMode::LiveAsf && fileStarted_ && ring_.BeginIndex() <= fileStartIndex_ &&
+            static_cast<int32_t>(lastReleasedMs_ - fileStartMs_) <= options_.catchUp.count())
+            return fileStartIndex_;
+        return ring_.JoinIndex();
+    }
+
+    // File modes: the file is out and every player has all of it (players of an ASF file have
+    // their $E and are gone; MP3 players stay for the next file).
+    void CheckServed() {
+        if (options_.mode == MmshSourceMode::LiveAsf || server_.fileServed_) return;
+        bool served = false;
+        if (options_.mode == MmshSourceMode::AsfFile) {
+            served = (server_.sourceEnded_ || server_.sourceFailed_) && PlayerCount() == 0;
+        } else if (mp3_ && mp3_->Exhausted() && !held_) {
+            served = std::all_of(slots_.begin(), slots_.end(),
+                                 [&](const Slot& s) { return !s.player || s.connection->CaughtUp(ring_); });
+        }
+        if (!served) return;
+        std::lock_guard lock(server_.mutex_);
+        if (!server_.nextMp3_) server_.fileServed_ = true;
     }
 
     // The header has just appeared: keep what the ring can hold of the packets already written, and
@@ -103,11 +198,18 @@ private:
 
     void ReleaseDuePackets(Clock::time_point now) {
         for (int i = 0; i < kMaxReleasesPerTurn; ++i) {
-            if (!held_) held_ = follower_.Next();
+            if (!held_) held_ = NextFromSource();
             if (!held_) return;
             if (!pacer_.IsDue(held_->info.sendTimeMs, now)) return;
+            lastReleasedMs_ = held_->info.sendTimeMs;
+            if (!fileStarted_) {
+                fileStarted_ = true;
+                fileStartIndex_ = held_->index;
+                fileStartMs_ = lastReleasedMs_;
+            }
             ring_.Push(ToLive(std::move(*held_)));
             held_.reset();
+            ++server_.released_;
         }
     }
 
@@ -117,42 +219,42 @@ private:
 
     void Dispatch(Slot& slot) {
         MmshConnection& c = *slot.connection;
-        switch (c.Parser().State()) {
-        case MmshParseState::NeedMore:
-            return;
-        case MmshParseState::Malformed:
+        if (c.Parser().State() == MmshParseState::NeedMore) return;
+        MmshServingState state;
+        state.mode = options_.mode;
+        state.headerReady = server_.headerReady_ && !server_.sourceFailed_;
+        state.sourceEnded = server_.sourceEnded_;
+        state.players = PlayerCount();
+        state.maxClients = options_.maxClients;
+        MmshAnswer answer = ChooseMmshAnswer(c.Parser().State(), c.Parser().Request(), state);
+        switch (answer) {
+        case MmshAnswer::BadRequest:
             c.Answer(mmsh_framing::EmptyHead(400, "Bad Request"), {});
             return;
-        case MmshParseState::TooLarge:
+        case MmshAnswer::TooLarge:
             c.Answer(mmsh_framing::EmptyHead(431, "Request Header Fields Too Large"), {});
             return;
-        case MmshParseState::NotSupported:
+        case MmshAnswer::NotImplemented:
             c.Answer(mmsh_framing::EmptyHead(501, "Not Implemented"), {});
             return;
-        case MmshParseState::Complete:
-            break;
-        }
-        const MmshRequest& request = c.Parser().Request();
-        if (request.kind == MmshRequestKind::Log) {
+        case MmshAnswer::Logged:
             c.Answer(mmsh_framing::EmptyHead(200, "OK"), {});
             return;
-        }
-        if (!server_.headerReady_ || server_.sourceEnded_ || PlayerCount() >= options_.maxClients) {
+        case MmshAnswer::Unavailable:
             c.Answer(mmsh_framing::EmptyHead(503, "Service Unavailable"), {});
             return;
-        }
-        switch (request.kind) {
-        case MmshRequestKind::Describe:
+        case MmshAnswer::Header:
             c.Answer(mmsh_framing::DescribeHead(c.ClientId(), headerChunk_.size()), headerChunk_);
             return;
-        case MmshRequestKind::Play:
-            c.Stream(mmsh_framing::PlayHead(c.ClientId()), headerChunk_, ring_.JoinIndex(), true);
+        case MmshAnswer::FramedStream:
+            c.Stream(mmsh_framing::PlayHead(c.ClientId()), headerChunk_, JoinIndex(), true);
             break;
-        case MmshRequestKind::Download:
-            c.Stream(mmsh_framing::DownloadHead(), follower_.Header().broadcastCopy, ring_.JoinIndex(), false);
+        case MmshAnswer::AsfDownload:
+            c.Stream(mmsh_framing::DownloadHead(), follower_.Header().broadcastCopy, JoinIndex(), false);
             break;
-        case MmshRequestKind::Log:
-            return;
+        case MmshAnswer::Mp3Stream:
+            c.Stream(mmsh_framing::Mp3StreamHead(), {}, JoinIndex(), false);
+            break;
         }
         slot.player = true;
         ReportJoined(slot);
@@ -255,6 +357,15 @@ private:
     PacketRing ring_;
     LivePacer pacer_;
     std::optional<AsfFilePacket> held_;  // read from the file, not yet due
+    // Mp3Files: the file playing now; packet numbers run on across files.
+    std::unique_ptr<Mp3FileSource> mp3_;
+    uint64_t nextPacketIndex_ = 0;
+    int64_t heldStartUs_ = 0;
+    // File modes: the current file's first released packet, and the newest one's send time.
+    bool fileStarted_ = false;
+    uint64_t fileStartIndex_ = 0;
+    uint32_t fileStartMs_ = 0;
+    uint32_t lastReleasedMs_ = 0;
     std::vector<uint8_t> headerChunk_;
     std::vector<Slot> slots_;
     uint32_t nextClientId_ = 1;
@@ -308,6 +419,19 @@ void MmshServer::Stop() {
     if (listenFd_ >= 0) ::close(listenFd_);
     if (wakeFd_ >= 0) ::close(wakeFd_);
     listenFd_ = wakeFd_ = -1;
+}
+
+bool MmshServer::PlayNext(const std::filesystem::path& file) {
+    if (options_.mode != MmshSourceMode::Mp3Files) return false;
+    auto next = std::make_unique<Mp3FileSource>(file, 0);
+    if (!next->Open()) return false;
+    {
+        std::lock_guard lock(mutex_);
+        nextMp3_ = std::move(next);
+        fileServed_ = false;
+    }
+    // The loop picks it up at its next look at the source, a few milliseconds away.
+    return true;
 }
 
 int MmshServer::ClientCount() const {

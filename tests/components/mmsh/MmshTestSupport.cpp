@@ -65,6 +65,22 @@ int LiveAsfWriter::Wait(std::chrono::milliseconds limit) {
     return -1;
 }
 
+bool MakeWmv(const std::filesystem::path& file, int seconds) {
+    CommandResult made = Run("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i "
+                             "sine=frequency=440:sample_rate=44100 -t " + std::to_string(seconds) +
+                                 " -c:v wmv2 -b:v 300k -g 25 -c:a wmav2 -b:a 64k -y '" + file.string() + "'",
+                             60);
+    return made.status == 0 && std::filesystem::exists(file);
+}
+
+bool MakeMp3(const std::filesystem::path& file, int seconds, bool id3v1) {
+    CommandResult made = Run("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:sample_rate=44100 -t " +
+                                 std::to_string(seconds) + " -c:a libmp3lame -b:a 128k -metadata title=Tone " +
+                                 (id3v1 ? "-write_id3v1 1 " : "") + "-y '" + file.string() + "'",
+                             60);
+    return made.status == 0 && std::filesystem::exists(file);
+}
+
 CommandResult Run(const std::string& command, int seconds) {
     CommandResult result;
     std::string line = "timeout -k 2 " + std::to_string(seconds) + " " + command + " 2>&1";

@@ -28,6 +28,11 @@ private:
     pid_t pid_ = -1;
 };
 
+// Finished files made by the ffmpeg CLI: `seconds` of 320x240 wmv2 at 25 fps + wmav2 in ASF,
+// and of a 44100 Hz tone in MP3 at 128 kbit/s (ID3v2 and an Info frame, and ID3v1 when asked).
+bool MakeWmv(const std::filesystem::path& file, int seconds);
+bool MakeMp3(const std::filesystem::path& file, int seconds, bool id3v1 = false);
+
 struct CommandResult {
     int status = -1;
     std::string output;  // stdout and stderr
