@@ -33,6 +33,29 @@ unsigned MaskOf(Display* display, const XModifierKeymap* map, std::initializer_l
     return 0;
 }
 
+// The connections of the hot-key objects. When one breaks, Xlib's default handler would end the
+// process; for these it returns, and the exit handler of the object marks it lost. Other
+// connections (the toolkit's) keep the handler that was there before.
+std::set<Display*>& OwnConnections() {
+    static std::set<Display*> connections;
+    return connections;
+}
+XIOErrorHandler previousIOErrorHandler = nullptr;
+
+int OnIOError(Display* display) {
+    if (OwnConnections().count(display)) return 0;
+    return previousIOErrorHandler ? previousIOErrorHandler(display) : 0;
+}
+
+void WatchConnection(Display* display) {
+    static bool installed = false;
+    if (!installed) {
+        previousIOErrorHandler = XSetIOErrorHandler(&OnIOError);
+        installed = true;
+    }
+    OwnConnections().insert(display);
+}
+
 KeySym KeySymOf(UINT virtualKey) {
     if (virtualKey >= 'A' && virtualKey <= 'Z') return XK_a + (virtualKey - 'A');
     if (virtualKey >= '0' && virtualKey <= '9') return XK_0 + (virtualKey - '0');
@@ -41,12 +64,17 @@ KeySym KeySymOf(UINT virtualKey) {
 
 }  // namespace
 
-X11HotKeys::X11HotKeys(const std::string& displayName) {
+X11HotKeys::X11HotKeys(const std::string& displayName) : displayName_(displayName) {
     display_ = XOpenDisplay(displayName.c_str());
     if (!display_) {
         reason_ = "cannot open the X display \"" + displayName + "\"";
         return;
     }
+    // Xlib ends the process when the connection breaks unless told otherwise: the program goes
+    // on without hot keys instead.
+    WatchConnection(display_);
+    XSetIOErrorExitHandler(
+        display_, [](Display*, void* self) { static_cast<X11HotKeys*>(self)->lost_ = true; }, this);
     root_ = DefaultRootWindow(display_);
     // With detectable auto-repeat a held key sends presses and one release at the end.
     Bool supported = False;
@@ -60,8 +88,26 @@ X11HotKeys::X11HotKeys(const std::string& displayName) {
 X11HotKeys::~X11HotKeys() {
     notifier_.reset();
     if (!display_) return;
-    for (const auto& [id, binding] : bindings_) Ungrab(binding);
+    if (!lost_) {
+        for (const auto& [id, binding] : bindings_) Ungrab(binding);
+    }
     XCloseDisplay(display_);
+    OwnConnections().erase(display_);
+}
+
+bool X11HotKeys::CheckConnection() {
+    if (!lost_) return true;
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        // Not deleted here: this may run inside the notifier's own signal.
+        notifier_->deleteLater();
+        notifier_.release();
+        bindings_.clear();
+        heldKeycodes_.clear();
+        reason_ = "the connection to the X display \"" + displayName_ + "\" was lost";
+        std::fprintf(stderr, "orvanta: global hot keys are off: %s\n", reason_.c_str());
+    }
+    return false;
 }
 
 void X11HotKeys::ReadModifierMasks() {
@@ -126,13 +172,14 @@ void X11HotKeys::Ungrab(const Binding& binding) {
 }
 
 BOOL X11HotKeys::RegisterHotKey(int id, UINT modifiers, UINT virtualKey) {
-    if (!display_ || bindings_.count(id) || (modifiers & ~kKnownModifiers)) return FALSE;
+    if (!Available() || bindings_.count(id) || (modifiers & ~kKnownModifiers)) return FALSE;
     Binding binding{modifiers & ~kModNoRepeat, virtualKey};
     if (!Resolve(binding)) return FALSE;
     for (const auto& [other, taken] : bindings_) {
         if (taken.keycode == binding.keycode && taken.mask == binding.mask) return FALSE;
     }
     const bool grabbed = Grab(binding);
+    if (!CheckConnection()) return FALSE;
     // XSync may have read events into Xlib's queue, where the socket notifier cannot see them.
     QTimer::singleShot(0, notifier_.get(), [this] { ProcessPendingEvents(); });
     if (!grabbed) return FALSE;
@@ -142,7 +189,7 @@ BOOL X11HotKeys::RegisterHotKey(int id, UINT modifiers, UINT virtualKey) {
 
 BOOL X11HotKeys::UnregisterHotKey(int id) {
     auto it = bindings_.find(id);
-    if (!display_ || it == bindings_.end()) return FALSE;
+    if (!Available() || it == bindings_.end()) return FALSE;
     Ungrab(it->second);
     heldKeycodes_.erase(it->second.keycode);
     bindings_.erase(it);
@@ -166,10 +213,10 @@ void X11HotKeys::Regrab() {
 }
 
 void X11HotKeys::ProcessPendingEvents() {
-    if (!display_) return;
+    if (!Available()) return;
     // Read everything first: a handler may run a modal loop that comes back here.
     std::vector<XEvent> events;
-    while (XPending(display_) > 0) {
+    while (XPending(display_) > 0 && !lost_) {
         XEvent event;
         XNextEvent(display_, &event);
         if (event.type == KeyRelease && IsRepeatRelease(event)) {
@@ -178,6 +225,7 @@ void X11HotKeys::ProcessPendingEvents() {
         }
         events.push_back(event);
     }
+    if (!CheckConnection()) return;
     for (const XEvent& event : events) Handle(event);
 }
 

@@ -20,14 +20,14 @@ union _XEvent;
 
 class X11HotKeys final : public GlobalHotKeys {
 public:
-    // Opens its own connection to `displayName` (":0"); when that fails the object is not
-    // Available() and Reason() names the display.
+    // Opens its own connection to `displayName` (":0"); when that fails, or the connection
+    // breaks later, the object is not Available() and Reason() says so.
     explicit X11HotKeys(const std::string& displayName);
     ~X11HotKeys() override;
     X11HotKeys(const X11HotKeys&) = delete;
     X11HotKeys& operator=(const X11HotKeys&) = delete;
 
-    bool Available() const override { return display_ != nullptr; }
+    bool Available() const override { return display_ != nullptr && !lost_; }
     std::string Reason() const override { return reason_; }
     BOOL RegisterHotKey(int id, UINT modifiers, UINT virtualKey) override;
     BOOL UnregisterHotKey(int id) override;
@@ -59,11 +59,15 @@ private:
     bool Grab(const Binding& binding);
     void Ungrab(const Binding& binding);
     void Regrab();
+    // False once the connection broke (then the hot keys are dropped and that is said once).
+    bool CheckConnection();
     void Handle(const _XEvent& event);
     // Without detectable auto-repeat a held key sends release/press pairs with one time stamp.
     bool IsRepeatRelease(const _XEvent& release);
 
+    std::string displayName_;
     _XDisplay* display_ = nullptr;
+    bool lost_ = false;
     unsigned long root_ = 0;
     std::string reason_;
     bool detectableRepeat_ = false;

@@ -201,6 +201,21 @@ TEST_F(GlobalHotKeysTest, RegistrationRules) {
     EXPECT_THAT(seen_, ElementsAre(kStop, kPause));
 }
 
+TEST_F(GlobalHotKeysTest, ProcessInstanceUsesTheDisplayOfTheEnvironment) {
+    // The one instance outlives this test's X server; it then finds the connection gone, says so
+    // and stays off for the rest of the process.
+    GlobalHotKeys& keys = GlobalHotKeys::Instance();
+    ASSERT_TRUE(keys.Available()) << keys.Reason();
+    EXPECT_EQ(&keys, &GlobalHotKeys::Instance());
+    keys.SetHandler([this](int id) { seen_.push_back(id); });
+    ASSERT_TRUE(keys.RegisterHotKey(kStop, MOD_CONTROL, 'Q'));
+    Xdotool("key ctrl+q");
+    ExpectSeen(1);
+    EXPECT_THAT(seen_, ElementsAre(kStop));
+    EXPECT_TRUE(keys.UnregisterHotKey(kStop));
+    keys.SetHandler({});
+}
+
 TEST(GlobalHotKeysWithoutDisplay, SayWhyAndRefuseEveryKey) {
     X11HotKeys missing(":65000");
     EXPECT_FALSE(missing.Available());
@@ -217,4 +232,23 @@ TEST(GlobalHotKeysWithoutDisplay, SayWhyAndRefuseEveryKey) {
     unsetenv("WAYLAND_DISPLAY");
     EXPECT_EQ(GlobalHotKeys::CreateForEnvironment()->Reason(),
               "there is no X display (DISPLAY is not set)");
+}
+
+TEST(GlobalHotKeysLostDisplay, ProgramGoesOnWithoutHotKeysWhenTheServerEnds) {
+    auto server = std::make_unique<XvfbServer>();
+    ASSERT_TRUE(server->Running());
+    const std::string display = server->Display();
+    X11HotKeys keys(display);
+    ASSERT_TRUE(keys.RegisterHotKey(kStart, MOD_CONTROL, 'K'));
+
+    testing::internal::CaptureStderr();
+    server.reset();
+    SpinUntil([&] { return !keys.Available(); });
+    keys.ProcessPendingEvents();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(keys.Available());
+    EXPECT_EQ(keys.Reason(), "the connection to the X display \"" + display + "\" was lost");
+    EXPECT_FALSE(keys.RegisterHotKey(kStop, MOD_CONTROL, 'Q'));
+    EXPECT_FALSE(keys.UnregisterHotKey(kStart));
+    EXPECT_THAT(said, testing::HasSubstr("global hot keys are off: the connection"));
 }
