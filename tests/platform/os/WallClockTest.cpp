@@ -9,6 +9,7 @@
 
 #include "platform/os/WallClock.h"
 #include "platform/os/WallClockOverride.h"
+#include "tests/platform/os/OsTestSupport.h"
 
 using namespace std::chrono_literals;
 
@@ -90,6 +91,16 @@ TEST_F(WallClock, EnvironmentStartsTheClockThatThenRunsOn) {
     setenv("ORVANTA_CLOCK_SINCE", std::to_string(Nanoseconds(std::chrono::system_clock::now() - 1h)).c_str(), 1);
     GetLocalTime(&local);
     EXPECT_EQ(local.wHour, 9) << "started an hour ago at 08:00";
+}
+
+TEST_F(WallClock, ProgramsStartedLaterReadTheSameTimeline) {
+    setenv("ORVANTA_CLOCK", "2031-06-01 08:00:00", 1);
+    WallClockNow();
+    // As if this process had first read the clock an hour and a half ago.
+    const auto since = std::chrono::system_clock::now() - 90min;
+    setenv("ORVANTA_CLOCK_SINCE", std::to_string(Nanoseconds(since)).c_str(), 1);
+    os_test::PeerProcess peer({"clock", "now"});
+    EXPECT_THAT(peer.WaitReady(), testing::StartsWith("2031-06-01 09:30:"));
 }
 
 TEST_F(WallClock, UnreadableEnvironmentFallsBackToTheSystemClock) {
