@@ -58,3 +58,24 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
     if (inWord) words.push_back(std::move(word));
     return words;
 }
+
+std::string QuoteArgument(std::string_view argument) {
+    std::string out = "'";
+    for (char c : argument) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+std::string JoinCommandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        line += QuoteArgument(argument);
+    }
+    return line;
+}

@@ -10,3 +10,8 @@
 #include <vector>
 
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
+
+// Quotes one argument so that SplitCommandLine gives it back unchanged, whatever it holds.
+std::string QuoteArgument(std::string_view argument);
+// The command line whose SplitCommandLine is exactly `arguments`.
+std::string JoinCommandLine(const std::vector<std::string>& arguments);

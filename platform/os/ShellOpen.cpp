@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/os/CommandLine.h"
 #include "platform/os/Process.h"
 
 namespace {
@@ -10,19 +11,6 @@ std::mutex handlerLock;
 ShellOpenHandler& Handler() {
     static ShellOpenHandler handler;
     return handler;
-}
-
-// Quotes an argument so that SplitCommandLine gives it back unchanged.
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
 }
 
 }  // namespace
@@ -42,5 +30,5 @@ HRESULT ShellOpen(std::string_view target) {
         handler = Handler();
     }
     if (handler) return handler(text);
-    return StartProcess("xdg-open", "xdg-open " + Quoted(text));
+    return StartProcess("xdg-open", "xdg-open " + QuoteArgument(text));
 }

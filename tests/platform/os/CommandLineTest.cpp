@@ -32,3 +32,8 @@ TEST(CommandLine, UnfinishedQuotesAndEscapesAreRefused) {
     EXPECT_FALSE(SplitCommandLine(R"(a \)"));
     EXPECT_FALSE(SplitCommandLine(R"("a\")"));
 }
+
+TEST(CommandLine, JoinedArgumentsSplitBackUnchanged) {
+    std::vector<std::string> arguments{"browser", "", "it's", "a \"b\" $HOME `x` \\ ;|&", "-\n\t"};
+    EXPECT_EQ(*SplitCommandLine(JoinCommandLine(arguments)), arguments);
+}
