@@ -15,20 +15,16 @@
 #include "app/shell/SplashWindow.h"
 #include "app/shell/TabHost.h"
 #include "app/shell/TitlePage.h"
+#include "platform/os/DialogUnits.h"
 #include "platform/os/Folders.h"
 #include "platform/os/ModalDialog.h"
 #include "platform/x11/GlobalHotKeys.h"
 
 namespace {
 
-// Dialog units follow the dialog's font: a quarter of the average character width across, an
-// eighth of the font's height down.
 QRect DialogRect(const QFont& font, int x, int y, int width, int height) {
-    QFontMetrics metrics(font);
-    const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int baseX = (metrics.horizontalAdvance(sample) / 26 + 1) / 2;
-    const int baseY = metrics.height();
-    return QRect(x * baseX / 4, y * baseY / 8, width * baseX / 4, height * baseY / 8);
+    const QSize origin = DialogUnitsToPixels(x, y, font);
+    return QRect(QPoint(origin.width(), origin.height()), DialogUnitsToPixels(width, height, font));
 }
 
 // The Screen Recorder page's actions until the page exists: say which command arrived.

@@ -2,28 +2,15 @@
 
 #include <QApplication>
 
+#include "app/network/OnlineUpdate.h"
 #include "app/shell/ComponentRegistration.h"
 #include "app/shell/DirectXVersion.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/SkinLibrary.h"
 #include "platform/os/MessageBox.h"
 #include "platform/os/NamedMutex.h"
-#include "platform/os/ShellOpen.h"
 
 int IsVistaOrLater = 0;
-
-namespace {
-
-constexpr char kSupportPage[] = "https://www.orvanta.example/support/";
-
-void OpenSupport() {
-    if (HRESULT hr = ShellOpen(kSupportPage); FAILED(hr)) {
-        std::fprintf(stderr, "orvanta: cannot open %s: 0x%08X\n", kSupportPage,
-                     static_cast<unsigned>(hr));
-    }
-}
-
-}  // namespace
 
 void CopyPlaybackToRecord(RegistryStore& registry) {
     std::optional<std::string> playback =
@@ -51,7 +38,7 @@ ShellApp::ShellApp(std::string programFolder, std::string windowsFolder, Registr
             window.RunModal();
         };
     }
-    if (!hooks_.openSupportPage) hooks_.openSupportPage = OpenSupport;
+    if (!hooks_.openSupportPage) hooks_.openSupportPage = OpenSupportPage;
 }
 
 ShellApp::~ShellApp() = default;
