@@ -190,7 +190,8 @@ bool IniStore::WriteString(std::string_view section, std::string_view key,
     const std::string sectionLine = OneLine(section);
     const std::string keyLine = OneLine(key);
     const std::string valueLine = OneLine(value);
-    entries_[CompositeKey(sectionLine, keyLine)] = std::string(TrimLeft(valueLine));
+    // The memory copy holds what a later Load reads from the line.
+    entries_[CompositeKey(sectionLine, keyLine)] = std::string(Trim(valueLine));
     if (path_.empty()) return false;
     std::string text;
     ReadTextFile(path_, &text);  // a missing file is written anew

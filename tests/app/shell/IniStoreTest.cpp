@@ -120,6 +120,17 @@ TEST(IniStoreTest, LineBreaksInsideAValueAreWrittenAsBlanks) {
     EXPECT_EQ(again.GetString("TextImg", "Text", ""), "one  [Evil] two");
 }
 
+TEST(IniStoreTest, MemoryHoldsWhatTheFileReadsBack) {
+    const std::string path = FileIn("config.ini");
+    IniStore store;
+    ASSERT_TRUE(store.Load(path, true));
+    EXPECT_TRUE(store.WriteString("S", "k", " \tpadded \t"));
+    EXPECT_EQ(store.GetString("S", "k", ""), "padded");
+    IniStore again;
+    ASSERT_TRUE(again.Load(path, false));
+    EXPECT_EQ(again.Entries(), store.Entries());
+}
+
 TEST(IniStoreTest, CrLfFileKeepsItsLineEnds) {
     const std::string path = FileIn("config.ini");
     WriteBytes(path, "[S]\r\na=1\r\n");
