@@ -155,6 +155,22 @@ TEST_F(OrvantaProcessTest, StartsWithItsCaptionAndASecondStartStopsUntouched) {
     EXPECT_EQ(first.Wait(), 0) << first.Err();
 }
 
+TEST_F(OrvantaProcessTest, TwoStartsAtTheSameMomentRunOneProgram) {
+    OrvantaRun a(program_, "a");
+    OrvantaRun b(program_, "b");
+    const std::string window = WindowNamed(kCaption);
+    ASSERT_FALSE(window.empty()) << a.Err() << b.Err();
+    const std::string box = WindowNamed("Orvanta");
+    ASSERT_FALSE(box.empty());
+    EXPECT_TRUE(TypeInto(box, "Return"));
+    EXPECT_EQ(Output("xdotool search --onlyvisible --name " + Quote(std::string("^") + kCaption + "$")),
+              window) << "one main window";
+    EXPECT_TRUE(TypeInto(window, "Escape"));
+    const int first = a.Wait(), second = b.Wait();
+    EXPECT_EQ(first + second, 1) << "one ends at the message, one after its main window";
+    EXPECT_TRUE(first == 0 || second == 0);
+}
+
 TEST_F(OrvantaProcessTest, ClosingWritesSettingsThatTheNextStartReadsBack) {
     // Written by another hand: CRLF lines and a newline after the ninth.
     std::ofstream(program_ / "settings.ini", std::ios::binary)
