@@ -1,12 +1,9 @@
 #include "app/shell/IniStore.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "app/shell/TextFile.h"
@@ -38,7 +35,6 @@ std::string OneLine(std::string_view text) {
 
 // The leading decimal number of the text, as atoi reads it, limited to the int range.
 int LeadingInt(const std::string& text) {
-    errno = 0;
     long long value = std::strtoll(text.c_str(), nullptr, 10);
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;

@@ -1,6 +1,7 @@
 #include "app/shell/ShellApp.h"
 
-#include <QApplication>
+#include <cstdio>
+#include <optional>
 
 #include "app/network/OnlineUpdate.h"
 #include "app/shell/ComponentRegistration.h"

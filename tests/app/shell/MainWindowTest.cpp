@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
 #include "app/shell/SettingsFile.h"
+#include "app/shell/SplashWindow.h"
 #include "app/shell/TabHost.h"
 #include "app/shell/TitlePage.h"
 #include "platform/os/Folders.h"
@@ -113,6 +115,21 @@ TEST_F(MainWindowTest, ClosingWritesSettingsWhichTheNextStartReads) {
     again.OnInitDialog();
     EXPECT_EQ(Settings().captureDevice, "2");
     EXPECT_EQ(Settings().broadcastPort, "9000");
+}
+
+TEST_F(MainWindowTest, SplashClosesAtTheFirstCheckAfterInitialisation) {
+    bool initialised = false;
+    QPointer<SplashWindow> splash =
+        new SplashWindow(QString::fromStdString(Folder() + "/cmlogo.jpg"), [&] { return initialised; });
+    ASSERT_TRUE(splash->HasPicture());
+    EXPECT_EQ(splash->size(), QPixmap(QString::fromStdString(Folder() + "/cmlogo.jpg")).size());
+    splash->show();
+    splash->Check();
+    EXPECT_TRUE(splash->isVisible());
+    initialised = true;
+    splash->Check();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(splash.isNull()) << "closed and deleted";
 }
 
 TEST_F(MainWindowTest, HotKeyMessagesRunTheirActionWhenTheKeyMatches) {
