@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "control/DialogUnits.h"
+#include "platform/os/DialogUnits.h"
 #include "platform/os/ModalDialog.h"
 
 namespace {

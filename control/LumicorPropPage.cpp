@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "control/DialogUnits.h"
+#include "platform/os/DialogUnits.h"
 
 namespace {
 constexpr DWORD kShowHide = 0;  // SW_HIDE

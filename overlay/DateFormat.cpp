@@ -1,7 +1,8 @@
 #include "overlay/DateFormat.h"
 
 #include <cstdio>
-#include <ctime>
+
+#include "platform/os/WallClock.h"
 
 namespace {
 enum Field { Y, M, D, h, m, s };
@@ -57,11 +58,10 @@ long FieldValue(Field f, const LocalDateTime& t) {
 }  // namespace
 
 LocalDateTime SystemLocalTime() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return LocalDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                         local.tm_hour,        local.tm_min,     local.tm_sec};
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    return LocalDateTime{local.wYear, local.wMonth,  local.wDay,
+                         local.wHour, local.wMinute, local.wSecond};
 }
 
 std::string FormatOverlayDate(int index, const LocalDateTime& t) {

@@ -16,7 +16,7 @@ struct LocalDateTime {
 
 using OverlayClock = std::function<LocalDateTime()>;
 
-// The local time of the system clock.
+// The local time of the wall clock (platform/os/WallClock.h: tests and ORVANTA_CLOCK set it).
 LocalDateTime SystemLocalTime();
 
 // Rows 0 to 17 of the table; any other index (negative ones too) takes row 18. Trailing blanks of

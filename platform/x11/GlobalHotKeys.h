@@ -4,6 +4,7 @@
 // display at all, or Wayland without X11) registration fails and Available() says why.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/com/HResult.h"
@@ -23,6 +24,9 @@ public:
 
     // The process-wide instance, bound to the application's X display on first use.
     static GlobalHotKeys& Instance();
+    // A new instance for the display the environment names ($DISPLAY); Instance() makes its one
+    // with this and, when hot keys cannot work, says why once on standard error.
+    static std::unique_ptr<GlobalHotKeys> CreateForEnvironment();
 
     // True when hot keys can work here; otherwise Reason() tells why in plain words.
     virtual bool Available() const = 0;

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "control/DialogUnits.h"
+#include "platform/os/DialogUnits.h"
 #include "control/LumicorAbout.h"
 
 namespace {
@@ -104,17 +104,4 @@ TEST(LumicorAbout, IconIsDrawnAtTheSizeAskedWithTransparentCornersAndARedLight) 
         EXPECT_GT(qRed(light), 0xC0) << size;
         EXPECT_LT(qGreen(light), 0x60) << size;
     }
-}
-
-TEST(DialogUnits, FollowTheFontAQuarterCharacterAcrossAndAnEighthOfTheHeightDown) {
-    QFont small = QApplication::font();
-    small.setPixelSize(10);
-    QFont large = small;
-    large.setPixelSize(20);
-    QSize a = DialogUnitsToPixels(260, 65, small);
-    QSize b = DialogUnitsToPixels(260, 65, large);
-    EXPECT_GT(b.width(), a.width());
-    EXPECT_GT(b.height(), a.height());
-    EXPECT_EQ(DialogUnitsToPixels(8, 8, small).height(), QFontMetrics(small).height());
-    EXPECT_EQ(DialogUnitsToPixels(0, 0, small), QSize(0, 0));
 }

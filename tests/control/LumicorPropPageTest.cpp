@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "control/Adjustment.h"
-#include "control/DialogUnits.h"
+#include "platform/os/DialogUnits.h"
 #include "control/LumicorCtrl.h"
 #include "control/LumicorIds.h"
 #include "control/LumicorPropPage.h"

@@ -1,4 +1,5 @@
 #include "overlay/DateFormat.h"
+#include "platform/os/WallClockOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,11 @@ TEST(DateFormat, TwoDigitsAtLeastAndNeverCut) {
     EXPECT_EQ(FormatOverlayDate(7, t), "12/31/987 23:59:00 ");
     LocalDateTime far{123456, 1, 2, 0, 0, 0};
     EXPECT_EQ(FormatOverlayDate(0, far), "01/02/123456 ");
+}
+
+TEST(DateFormat, ReadsThePlatformWallClock) {
+    WallClockOverride clock("2026-03-05 04:07:09");
+    EXPECT_EQ(SystemLocalTime(), (LocalDateTime{2026, 3, 5, 4, 7, 9}));
 }
 
 TEST(DateFormat, SystemClockGivesAPlausibleLocalTime) {

@@ -7,6 +7,7 @@
 #include "platform/com/FilterRegistration.h"
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/Unknown.h"
+#include "platform/os/MediaPlatform.h"
 #include "platform/os/RegistryStore.h"
 #include "platform/os/RegistryTree.h"
 
@@ -133,6 +134,7 @@ int RegistryTool::Run(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "register") return CallEntry(args[1], "DllRegisterServer");
     if (args.size() == 2 && args[0] == "unregister")
         return CallEntry(args[1], "DllUnregisterServer");
+    if (args.size() == 1 && args[0] == "record-platform") return RecordPlatform();
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         Usage();
         return 0;
@@ -144,7 +146,22 @@ int RegistryTool::Run(const std::vector<std::string>& args) {
 void RegistryTool::Usage() {
     err_ << "usage: orvanta-registry list\n"
             "       orvanta-registry register FILE.so\n"
-            "       orvanta-registry unregister FILE.so\n";
+            "       orvanta-registry unregister FILE.so\n"
+            "       orvanta-registry record-platform\n";
+}
+
+int RegistryTool::RecordPlatform() {
+    RegistryStore store = RegistryStore::Default();
+    HRESULT hr = store.SetString(HKEY_LOCAL_MACHINE, kMediaPlatformKey, kMediaPlatformValue,
+                                 kMediaPlatformVersion);
+    if (FAILED(hr)) {
+        err_ << "orvanta-registry: cannot record the media platform in " << store.Path().string()
+             << ": " << DescribeResult(hr) << "\n";
+        return 1;
+    }
+    out_ << "Media platform " << kMediaPlatformVersion << " recorded in " << store.Path().string()
+         << "\n";
+    return 0;
 }
 
 int RegistryTool::List() {

@@ -4,6 +4,7 @@
 //                        type libraries (version, help string, module) of the registry store
 //   register FILE        loads FILE and calls its DllRegisterServer
 //   unregister FILE      loads FILE and calls its DllUnregisterServer
+//   record-platform      records the media platform's version (platform/os/MediaPlatform.h)
 // Results go to `out`, failures to `err` with the HRESULT as 0x%08X. Run() returns the exit code:
 // 0 on success, 1 on failure, 2 for a command line it does not understand.
 #include <ostream>
@@ -24,6 +25,7 @@ public:
 private:
     int List();
     int CallEntry(const std::string& file, const char* entry);
+    int RecordPlatform();
     void Usage();
 
     std::ostream& out_;

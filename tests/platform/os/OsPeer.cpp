@@ -3,7 +3,9 @@
 //   orvanta_os_peer silent <class> <folder>           a "window" that accepts and never answers
 //   orvanta_os_peer garbage <class> <folder>          a "window" that answers with junk
 //   orvanta_os_peer mutex <name> <folder>             creates an owned mutex and holds it
-// Once ready it writes <folder>/ready: the window handle, or the mutex result.
+//   orvanta_os_peer clock now <folder>                reads the wall clock and ends
+// Once ready it writes <folder>/ready: the window handle, the mutex result, or the local time
+// ("2026-12-09 14:30:05").
 #include <poll.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "platform/os/MessageWindow.h"
 #include "platform/os/NamedMutex.h"
 #include "platform/os/UnixSocket.h"
+#include "platform/os/WallClock.h"
 #include "platform/os/WindowDirectory.h"
 #include "platform/os/WindowMessages.h"
 #include "tests/platform/os/PeerMessages.h"
@@ -128,6 +131,16 @@ int RunMutex(const std::string& name) {
     for (;;) ::pause();
 }
 
+int RunClock() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond);
+    WriteFile("ready", text);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,5 +153,6 @@ int main(int argc, char** argv) {
     if (mode == "silent") return RunRawPeer(args[1], false);
     if (mode == "garbage") return RunRawPeer(args[1], true);
     if (mode == "mutex") return RunMutex(args[1]);
+    if (mode == "clock") return RunClock();
     return 1;
 }

@@ -1,4 +1,4 @@
-#include "control/DialogUnits.h"
+#include "platform/os/DialogUnits.h"
 
 #include <QFontMetrics>
 
