@@ -98,10 +98,9 @@ X11HotKeys::~X11HotKeys() {
 bool X11HotKeys::CheckConnection() {
     if (!lost_) return true;
     if (notifier_) {
-        notifier_->setEnabled(false);
-        // Not deleted here: this may run inside the notifier's own signal.
-        notifier_->deleteLater();
-        notifier_.release();
+        QSocketNotifier* notifier = notifier_.release();
+        notifier->setEnabled(false);
+        notifier->deleteLater();  // not here: this may run inside the notifier's own signal
         bindings_.clear();
         heldKeycodes_.clear();
         reason_ = "the connection to the X display \"" + displayName_ + "\" was lost";

@@ -2,16 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
 #include "platform/x11/GlobalHotKeys.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11HotKeys.h"
+#include "tests/platform/os/OsTestSupport.h"
 #include "tests/support/XvfbServer.h"
 
 // After Qt: Xlib's macros would break Qt's headers.
@@ -21,6 +18,8 @@
 
 using testing::ElementsAre;
 using testing::IsEmpty;
+using os_test::SpinFor;
+using os_test::SpinUntil;
 using testing_support::XvfbServer;
 
 namespace {
@@ -28,24 +27,6 @@ namespace {
 constexpr int kStart = 40981;
 constexpr int kPause = 40982;
 constexpr int kStop = 40983;
-
-// Runs the event loop until `done` holds or `limitMs` passed; returns done().
-bool SpinUntil(const std::function<bool()>& done, int limitMs = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < limitMs) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
-
-void SpinFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    SpinUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
-}
 
 // Another program on the same display: grabs keys for itself and counts what it gets.
 class ForeignClient {
