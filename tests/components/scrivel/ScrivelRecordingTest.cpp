@@ -131,6 +131,12 @@ TEST_P(ScrivelFormats, ThreeSecondsOfTheScreenWithCursorAndSound) {
     if (format.kind != 1) {
         EXPECT_EQ(p.Stream("video")->at("r_frame_rate"), "10/1");
     }
+    if (format.kind == 0) {
+        // The MP3 choices of the AVI options: 64 kbit/s at 22050 Hz.
+        EXPECT_EQ(Int(p.Stream("audio"), "sample_rate"), 22050);
+        ProbedFile rate = ProbeSections(file, "-show_entries stream=codec_type,bit_rate");
+        EXPECT_EQ(Int(rate.Stream("audio"), "bit_rate"), 64000);
+    }
     ProbedFile frames = ProbeSections(file, "-count_frames -show_entries stream=codec_type,nb_read_frames");
     EXPECT_NEAR(Int(frames.Stream("video"), "nb_read_frames"), 30, 5);
     EXPECT_NEAR(Seconds(file, 10), 3.0, 0.5);
@@ -239,6 +245,27 @@ TEST_F(ScrivelRecording, TwoControlsRecordAtOnce) {
     ASSERT_FALSE(fb.empty());
     EXPECT_TRUE(Near(PixelAt(fa, 512, 100, 100), PaintedScreen::kTopLeft));
     EXPECT_TRUE(Near(PixelAt(fb, 512, 100, 100), PaintedScreen::kTopRight));
+}
+
+// The loudest sample of the file's sound, in dB (ffmpeg's volumedetect).
+double MaxVolume(const std::filesystem::path& file) {
+    const std::string text = testing_support::CommandOutput("ffmpeg -nostdin -v info -i '" + file.string() +
+                                                            "' -af volumedetect -vn -f null - 2>&1");
+    const size_t at = text.find("max_volume:");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 11);
+}
+
+TEST_F(ScrivelRecording, TheVolumeScalesTheSound) {
+    for (double volume : {1.0, 0.1}) {
+        const auto file = File("volume" + std::to_string(static_cast<int>(volume * 10)) + ".flv");
+        DispatchDriver d = CreateScrivel();
+        ASSERT_EQ(StartRecording(d, Recording{}, file), 0) << Text(d, 50);
+        Put(d, 35, Variant(volume));  // also while recording
+        Wait(1.5);
+        Call(d, 41);
+    }
+    // A tenth of the amplitude is 20 dB down.
+    EXPECT_NEAR(MaxVolume(File("volume10.flv")) - MaxVolume(File("volume1.flv")), 20.0, 3.0);
 }
 
 TEST_F(ScrivelRecording, StartFailsWithAReasonForAFileThatCannotBeWritten) {
