@@ -34,9 +34,7 @@ BOOL ShowCompressorDialog(const std::string& name) {
     ICINFO info;
     for (uint32_t i = 0; ICInfo(ICTYPE_VIDEO, i, &info); ++i) {
         if (info.szDescription != name) continue;
-        std::unique_ptr<OpenCompressor> compressor = ICOpen(ICTYPE_VIDEO, info.fccHandler, ICMODE_QUERY);
-        if (!compressor) return FALSE;
-        compressor = ICOpen(ICTYPE_VIDEO, info.fccHandler, ICMODE_COMPRESS);
+        std::unique_ptr<OpenCompressor> compressor = ICOpen(ICTYPE_VIDEO, info.fccHandler, ICMODE_COMPRESS);
         return compressor && compressor->Configure(0) == ICERR_OK ? TRUE : FALSE;
     }
     return FALSE;

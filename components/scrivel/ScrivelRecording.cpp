@@ -57,6 +57,19 @@ void EnableInputLine(IBaseFilter* device, int index) {
     }
 }
 
+// The screen's size through a source filter of our own; 0 when no X server is reachable.
+bool QueryScreenSize(LONG* width, LONG* height, std::string* error) {
+    ComPtr<IBaseFilter> source;
+    if (FAILED(CoCreateInstance(CLSID_ScreenSource, nullptr, CLSCTX_INPROC_SERVER, &source))) {
+        *error = "The screen source filter is not registered (Pavisse.so in the system folder).";
+        return false;
+    }
+    ComPtr<IScreenSourceConfig> config = QueryAs<IScreenSourceConfig>(source.Get());
+    if (config && SUCCEEDED(config->GetScreenSize(width, height))) return true;
+    if (config) config->GetLastError(error);
+    return false;
+}
+
 bool IsMp3(const std::string& compressorName) {
     const CompressorInfo* info = FindCompressorByName(compressorName);
     return info && info->encoder == "libmp3lame";
@@ -78,8 +91,9 @@ void ScrivelCtrl::OutputSize(LONG* width, LONG* height) const {
         h = rect_.bottom - rect_.top;
     }
     if (w <= 0 || h <= 0) {
-        w = const_cast<ScrivelCtrl*>(this)->ScreenWidth();
-        h = const_cast<ScrivelCtrl*>(this)->ScreenHeight();
+        // Nothing given: the whole screen (a missing server fails the start later, with its reason).
+        std::string error;
+        QueryScreenSize(&w, &h, &error);
     }
     *width = std::clamp<LONG>(EvenUp(w), 2, 8192);
     *height = std::clamp<LONG>(EvenUp(h), 2, 8192);
@@ -274,7 +288,8 @@ HRESULT ScrivelCtrl::ConfigureAsfWriter(IBaseFilter* writer, LONG width, LONG he
 }
 
 void ScrivelCtrl::TearDown() {
-    if (control_) control_->Stop();
+    // Stopping finishes the file; a writer that cannot finish it says so here.
+    if (control_ && FAILED(control_->Stop())) Fail("The file \"" + fileName_ + "\" could not be finished.");
     if (!mp3Name_.empty()) StoreSettings(mp3Name_, mp3Saved_);
     mp3Name_.clear();
     volumeFilter_.Reset();
@@ -287,6 +302,7 @@ void ScrivelCtrl::TearDown() {
 
 void ScrivelCtrl::Stop() {
     if (!graph_) return;
+    lastError_.clear();
     TearDown();
 }
 
@@ -294,11 +310,13 @@ void ScrivelCtrl::Pause() {
     if (!control_ || paused_) return;
     // The graph's stream time stands still while paused: the file continues without a gap.
     if (SUCCEEDED(control_->Pause())) paused_ = true;
+    else Fail("The recording could not be paused.");
 }
 
 void ScrivelCtrl::Resume() {
     if (!control_ || !paused_) return;
     if (SUCCEEDED(control_->Run())) paused_ = false;
+    else Fail("The recording could not be resumed.");
 }
 
 void ScrivelCtrl::SetCaptureRect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
@@ -306,20 +324,6 @@ void ScrivelCtrl::SetCaptureRect(int16_t left, int16_t top, int16_t right, int16
     if (sourceConfig_) sourceConfig_->SetSourceRect(&rect_);
 }
 
-namespace {
-// The screen's size through a source filter of our own; 0 when no X server is reachable.
-bool QueryScreenSize(LONG* width, LONG* height, std::string* error) {
-    ComPtr<IBaseFilter> source;
-    if (FAILED(CoCreateInstance(CLSID_ScreenSource, nullptr, CLSCTX_INPROC_SERVER, &source))) {
-        *error = "The screen source filter is not registered (Pavisse.so in the system folder).";
-        return false;
-    }
-    ComPtr<IScreenSourceConfig> config = QueryAs<IScreenSourceConfig>(source.Get());
-    if (config && SUCCEEDED(config->GetScreenSize(width, height))) return true;
-    if (config) config->GetLastError(error);
-    return false;
-}
-}  // namespace
 
 int32_t ScrivelCtrl::ScreenWidth() {
     LONG width = 0, height = 0;
