@@ -1,21 +1,9 @@
 #include "components/scrivel/ScrivelCtrl.h"
 
-#include <new>
 #include <type_traits>
 
 #include "components/scrivel/ScrivelIds.h"
 #include "platform/com/DispatchMap.h"
-
-HRESULT CreateScrivelCtrl(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    try {
-        ComPtr<ScrivelCtrl> control = MakeCom<ScrivelCtrl>();
-        return control->QueryInterface(riid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 ScrivelCtrl::ScrivelCtrl()
     : videoCompressors_(MakeCom<NameCollection>()),

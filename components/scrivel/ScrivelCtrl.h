@@ -19,8 +19,6 @@
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/GraphInterfaces.h"
 
-HRESULT CreateScrivelCtrl(REFIID riid, void** object);
-
 // Output kinds (id 28).
 enum ScrivelOutput : int32_t { kOutputAvi = 0, kOutputWmv = 1, kOutputSwf = 2, kOutputFlv = 3 };
 

@@ -1,7 +1,5 @@
 // The entries of Scrivel.so: the class object of the screen capture control and its
 // self-registration.
-#include <new>
-
 #include "components/scrivel/ScrivelCtrl.h"
 #include "components/scrivel/ScrivelIds.h"
 #include "platform/com/ClassFactory.h"
@@ -23,35 +21,13 @@ ClassRegistration ControlClass() {
     return c;
 }
 
-class ScrivelFactory final : public ComObject<IClassFactory> {
-public:
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        return CreateScrivelCtrl(riid, object);
-    }
-    HRESULT LockServer(BOOL lock) override {
-        if (lock) {
-            ++com_detail::ModuleLockCount();
-        } else if (com_detail::ModuleLockCount().fetch_sub(1) <= 0) {
-            ++com_detail::ModuleLockCount();  // more unlocks than locks: keep the count at zero
-            return E_UNEXPECTED;
-        }
-        return S_OK;
-    }
-};
 }  // namespace
 
 ORVANTA_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_Scrivel) return CLASS_E_CLASSNOTAVAILABLE;
-    try {
-        return MakeCom<ScrivelFactory>()->QueryInterface(riid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return GetClassFactory<ScrivelCtrl>(riid, object);
 }
 
 ORVANTA_EXPORT HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
