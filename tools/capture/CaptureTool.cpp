@@ -11,6 +11,7 @@
 
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/Unknown.h"
+#include "tools/capture/ScreenCommand.h"
 
 namespace fs = std::filesystem;
 
@@ -75,9 +76,18 @@ int CaptureTool::Fail(const std::string& message) {
 }
 
 int CaptureTool::Run(const std::vector<std::string>& args) {
+    // The screen recorder drives its own control; it needs nothing of the capture control.
+    if (!args.empty() && args[0] == "screen") {
+        ScreenParseResult screen = ParseScreenArguments({args.begin() + 1, args.end()});
+        if (!screen.request) {
+            err_ << "orvanta-capture: " << screen.error << "\n" << CaptureUsage() << ScreenUsage();
+            return 2;
+        }
+        return RunScreenCommand(*screen.request, out_, err_, programFolder_);
+    }
     ParseResult parsed = ParseCaptureArguments(args);
     if (!parsed.request) {
-        err_ << "orvanta-capture: " << parsed.error << "\n" << CaptureUsage();
+        err_ << "orvanta-capture: " << parsed.error << "\n" << CaptureUsage() << ScreenUsage();
         return 2;
     }
     if (!RegisterModules()) return 1;
