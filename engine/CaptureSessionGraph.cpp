@@ -4,8 +4,8 @@
 
 #include "engine/CaptureSession.h"
 #include "engine/HelperBlocks.h"
-#include "engine/MpegEncoderInterfaces.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/os/Folders.h"

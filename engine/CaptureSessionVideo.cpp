@@ -3,7 +3,7 @@
 #include "engine/CaptureSession.h"
 #include "engine/SessionMessages.h"
 #include "engine/Snapshots.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/dshow/Uuids.h"

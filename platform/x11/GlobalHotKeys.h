@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/os/WindowTypes.h"
 
 // Modifier flags, with the Windows values.

@@ -1,6 +1,6 @@
 // The outside MPEG encoder as the session sees it: created by class identifier, added as "vcd",
 // given the file name and configured through its two interfaces in a fixed order.
-#include "engine/MpegEncoderInterfaces.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/dshow/base/BaseFilter.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 class RegistryTool {
 public:
