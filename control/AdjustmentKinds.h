@@ -8,7 +8,7 @@
 
 #include "platform/com/AutomationTypes.h"
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // In the order of the control's properties (Brightness is DISPID 8, Focus 24).
 enum class AdjustmentKind : uint8_t {

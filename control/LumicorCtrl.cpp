@@ -172,6 +172,10 @@ void CLumicorCtrl::FireCapturing(int32_t seconds, int32_t dropped) {
     FireEvent(kDispidCapturing, seconds, dropped);
 }
 
+void CLumicorCtrl::FireCaptureError(int32_t code, const std::string& text) {
+    FireEvent(kDispidCaptureError, code, text);
+}
+
 const DispatchTable& CLumicorCtrl::GetEventsTable() {
     // Only a description: events go out through the connection point, nobody invokes these.
     static const DispatchTable table = [] {
@@ -182,6 +186,8 @@ const DispatchTable& CLumicorCtrl::GetEventsTable() {
         map.Method(kDispidClientConnected, "ClientConnected",
                    [](CLumicorCtrl&, int16_t, const std::string&) {})
             .Params({"iNumClient", "strClientIP"});
+        map.Method(kDispidCaptureError, "CaptureError", [](CLumicorCtrl&, int32_t, const std::string&) {})
+            .Params({"code", "text"});
         map.Method(DISPID_CLICK, "Click", [](CLumicorCtrl&) {});
         map.Method(DISPID_DBLCLICK, "DblClick", [](CLumicorCtrl&) {});
         map.Method(DISPID_MOUSEMOVE, "MouseMove", [](CLumicorCtrl&, int16_t, int16_t, int32_t, int32_t) {})

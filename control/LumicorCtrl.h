@@ -32,6 +32,9 @@ InterfaceDesc LumicorEventsDescription();
 // DISPIDs of the control's events.
 inline constexpr DISPID kDispidCapturing = 1;
 inline constexpr DISPID kDispidClientConnected = 2;
+// Added to the event interface: a running capture or preview ended by an error, or a start
+// failed; the HRESULT and the cause in words.
+inline constexpr DISPID kDispidCaptureError = 3;
 
 class CLumicorCtrl final : public OleControl, public SessionOwner {
 public:
@@ -46,6 +49,7 @@ public:
     void FireDblClick() override;
     void FireMouseMove(int16_t button, int16_t shift, int32_t x, int32_t y) override;
     void FireCapturing(int32_t seconds, int32_t dropped) override;
+    void FireCaptureError(int32_t code, const std::string& text) override;
 
     // The client report of one WM_COPYDATA; false when it is no report (default handling).
     bool HandleCopyData(const COPYDATASTRUCT& data);

@@ -54,7 +54,7 @@ int16_t CLumicorCtrl::Start() {
     if (wmvProfile_ >= 0 && static_cast<size_t>(wmvProfile_) < profiles.size())
         profile = profiles[static_cast<size_t>(wmvProfile_)].id;
 
-    const bool built = session_.StartSession(videoFormats_->Entries(), videoName, audioName, videoCompressor,
+    const HRESULT started = session_.StartSession(videoFormats_->Entries(), videoName, audioName, videoCompressor,
                                              audioCompressor, videoFormat_, videoInput_, profile);
     // The build lists the device's formats and inputs afresh.
     SyncAll();
@@ -66,7 +66,12 @@ int16_t CLumicorCtrl::Start() {
     SendDateOverlay();
 
     SetControlTimer(1, 100);
-    return built ? 0 : -1;
+    if (FAILED(started)) {
+        // Start keeps its -1; the container also learns why.
+        FireCaptureError(started, "the capture could not be started: " + session_.LastFailure());
+        return -1;
+    }
+    return 0;
 }
 
 void CLumicorCtrl::Stop() {

@@ -1,6 +1,9 @@
 #include "engine/CaptureSession.h"
 
 #include "engine/SessionDeviceBinding.h"
+#include "engine/SessionTimers.h"
+#include "platform/devices/DeviceInterfaces.h"
+#include "platform/base/Log.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/devices/SystemDeviceEnum.h"
 #include "platform/dshow/Uuids.h"
@@ -9,9 +12,6 @@
 #include "platform/os/WindowMessages.h"
 
 namespace {
-constexpr UINT_PTR kProgressTimer = 1;
-constexpr UINT kProgressPeriodMs = 33;
-
 ComPtr<ICaptureGraphBuilder2> CreateBuilder() {
     ComPtr<ICaptureGraphBuilder2> builder;
     if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, &builder))) builder.Reset();
@@ -112,7 +112,7 @@ void CCaptureSession::ProbeDevice(const std::string& videoName, const std::strin
     StopSession();
 }
 
-bool CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::string& videoName,
+HRESULT CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::string& videoName,
                                    const std::string& audioName, const std::string& videoCompressor,
                                    const std::string& audioCompressor, int videoFormat, int videoInput,
                                    const Guid& wmvProfile) {
@@ -126,8 +126,10 @@ bool CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::str
 
     videoDeviceName = videoName;
     audioDeviceName = audioName;
-    ComPtr<ICaptureGraphBuilder2> builder = CreateBuilder();
-    if (!builder) return false;
+    lastFailure_.clear();
+    ComPtr<ICaptureGraphBuilder2> builder;
+    HRESULT hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, &builder);
+    if (FAILED(hr) || !builder) return FailStart(FAILED(hr) ? hr : E_POINTER, "creating the capture graph builder");
 
     // Each category with a fresh enumerator, as each binding is independent.
     ComPtr<IBaseFilter> video =
@@ -139,18 +141,43 @@ bool CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::str
     ComPtr<IBaseFilter> audioCodec = BindCompressorByName(CreateDeviceEnumerator().Get(), CLSID_AudioCompressorCategory,
                                                           audioCompressor, audioCompressorName);
 
-    if (FAILED(EnsureGraph()) || !graph_) return false;
+    if (FAILED(hr = EnsureGraph())) return FailStart(hr, "creating the filter graph");
     ComPtr<IMediaControl> control = QueryAs<IMediaControl>(graph_.Get());
+    if (!control) return FailStart(E_NOINTERFACE, "finding the graph's media control");
 
-    HRESULT hr = BuildGraph(videoFormats, builder.Get(), video.Get(), audio.Get(), videoCodec.Get(), audioCodec.Get(),
-                            nullptr, videoInput, videoFormat);
-    if (FAILED(hr)) return false;
+    if (LogEnabled(LogLevel::Debug, "engine"))
+        LogDebug("engine", "graph: building for \"" + videoDeviceName + "\"" +
+                               (captureMode ? " to " + captureFileName + " (output type " + std::to_string(outputType) + ")"
+                                            : " (preview)"));
+    hr = BuildGraph(videoFormats, builder.Get(), video.Get(), audio.Get(), videoCodec.Get(), audioCodec.Get(), nullptr,
+                    videoInput, videoFormat);
+    if (FAILED(hr)) return FailStart(hr, "building the graph");
 
-    AttachVideoWindow();
-    if (!control || FAILED(control->Run())) return false;
-    if (captureMode && Window()) Window()->SetTimer(kProgressTimer, kProgressPeriodMs);
+    // A session without its video window still records; the window is attached again by the
+    // control's one-shot timer.
+    if (HRESULT attached = AttachVideoWindow(); FAILED(attached))
+        LogInfo("engine", "the video window could not be attached yet (" + HResultText(attached) + ")");
+    if (FAILED(hr = control->Run())) return FailStart(hr, "running the graph");
+    events_ = QueryAs<IMediaEventEx>(graph_.Get());
+    droppedFrames_.Reset();
+    if (ComPtr<IBaseFilter> device; SUCCEEDED(graph_->FindFilterByName(videoDeviceName.c_str(), device.ReleaseAndGetAddressOf())))
+        builder->FindInterface(nullptr, &MEDIATYPE_Video, device.Get(), IAMDroppedFrames::iid,
+                               droppedFrames_.ReleaseAndGetVoidAddress());
+    if (Window()) {
+        if (captureMode) Window()->SetTimer(kProgressTimer, kProgressPeriodMs);
+        else Window()->SetTimer(kEventTimer, kEventPeriodMs);
+    }
+    LogDebug("engine", captureMode ? "graph: running, recording " + captureFileName : "graph: running, preview");
     if (broadcast) SendHelperStartBlock();
-    return true;
+    return hr;
+}
+
+// A start that fails leaves nothing running: the partial graph goes at once.
+HRESULT CCaptureSession::FailStart(HRESULT hr, const std::string& step) {
+    if (lastFailure_.empty()) lastFailure_ = step + " failed (" + HResultText(hr) + ")";
+    LogDebug("engine", "start failed: " + lastFailure_);
+    StopSession();
+    return hr;
 }
 
 HRESULT CCaptureSession::StopSession() {
@@ -169,7 +196,12 @@ HRESULT CCaptureSession::StopSession() {
     mpegEncoder_.Reset();
     mux_.Reset();
     muxWriter_.Reset();
-    if (Window()) Window()->KillTimer(kProgressTimer);
+    events_.Reset();
+    droppedFrames_.Reset();
+    if (Window()) {
+        Window()->KillTimer(kProgressTimer);
+        Window()->KillTimer(kEventTimer);
+    }
     graph_.Reset();
     return S_OK;
 }

@@ -27,6 +27,7 @@
 #include "platform/dshow/GraphInterfaces.h"
 #include "platform/dshow/StockInterfaces.h"
 
+struct IAMDroppedFrames;
 struct IOverlayConfig;
 struct IWMProfile;
 using NameList = std::vector<std::string>;
@@ -50,10 +51,14 @@ public:
     // RefreshDevice: the probe build for these names (the control stopped the session first).
     void ProbeDevice(const std::string& videoName, const std::string& audioName, VideoFormatList& videoFormats,
                      NameList& videoInputs);
-    bool StartSession(VideoFormatList& videoFormats, const std::string& videoName, const std::string& audioName,
+    // S_OK or a success code when the graph runs; else the first failure, with the graph torn down
+    // and its step in LastFailure().
+    HRESULT StartSession(VideoFormatList& videoFormats, const std::string& videoName, const std::string& audioName,
                       const std::string& videoCompressor, const std::string& audioCompressor, int videoFormat,
                       int videoInput, const Guid& wmvProfile);
     HRESULT StopSession();
+    // What ended the last start or recording, in words for a person; empty when nothing failed.
+    const std::string& LastFailure() const { return lastFailure_; }
     HRESULT PauseCapture();
     HRESULT ResumeCapture();
     HRESULT EnsureGraph();
@@ -148,8 +153,9 @@ public:
     // WM_COPYDATA to the "Relayoclass" window; lost silently when there is none.
     void SendToHelper(ULONG_PTR dwData, DWORD count, const void* data);
 
-    // The MPEG encoder configured for `path`: created by class identifier and added as "vcd".
-    void ConfigureMpegEncoder(const std::string& path);
+    // The MPEG encoder configured for `path`: created by class identifier and added as "vcd". The
+    // first failure; a missing encoder is one (nothing would be written).
+    HRESULT ConfigureMpegEncoder(const std::string& path);
 
     IGraphBuilder* Graph() const { return graph_.Get(); }
     ISampleGrabber* Grabber() const { return grabber_.Get(); }
@@ -235,11 +241,21 @@ private:
                                     IBaseFilter* videoCompressorFilter, IBaseFilter* audioCompressorFilter);
     HRESULT RouteInputs(ICaptureGraphBuilder2* builder, IBaseFilter* device, NameList* videoInputs, int videoInput,
                         bool tunerFirst, bool* stop);
-    ComPtr<IBaseFilter> AddOverlayFilter(const char* name);
-    ComPtr<IBaseFilter> AddStockFilter(const CLSID& clsid, const char* name);
+    // An overlay filter added under `name`, or null when the overlay module is missing (the
+    // branch then goes without it); adding it to the graph must succeed.
+    HRESULT AddOverlayFilter(const char* name, ComPtr<IBaseFilter>* filter);
+    HRESULT AddStockFilter(const CLSID& clsid, const char* name, ComPtr<IBaseFilter>* filter);
+    // Logs one build step at debug level and keeps the first failing step for LastFailure().
+    HRESULT Check(HRESULT hr, const std::string& step);
     HRESULT Render(ICaptureGraphBuilder2* builder, const Guid* category, const Guid* type, IBaseFilter* source,
                    IBaseFilter* intermediate, IBaseFilter* sink, bool sinkOptional);
+    HRESULT FailStart(HRESULT hr, const std::string& step);
     void OnProgressTimer();
+    // Takes every event the graph's filters posted; false when one of them ended the session.
+    bool DrainGraphEvents();
+    // An error event while running: the graph stops (the writers finish their files) and the
+    // owner is told once.
+    void FailRunningSession(LONG eventCode, HRESULT hr);
     template <class F>
     void ForEachOverlay(F&& push);
 
@@ -249,6 +265,11 @@ private:
     ComPtr<IGraphBuilder> graph_;
     ComPtr<ISampleGrabber> grabber_;
     ComPtr<IBaseFilter> mpegEncoder_;
+    // Of the running graph: its event queue and the device's dropped-frame counter (the progress
+    // timer reads both every 33 ms).
+    ComPtr<IMediaEventEx> events_;
+    ComPtr<IAMDroppedFrames> droppedFrames_;
+    std::string lastFailure_;
     // Per build: the file sink and whether each compressor went into the graph.
     ComPtr<IBaseFilter> mux_;
     ComPtr<IBaseFilter> muxWriter_;

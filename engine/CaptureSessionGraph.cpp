@@ -4,8 +4,9 @@
 
 #include "engine/CaptureSession.h"
 #include "engine/HelperBlocks.h"
-#include "engine/MpegEncoderInterfaces.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/base/Log.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/os/Folders.h"
@@ -17,16 +18,51 @@ namespace {
 constexpr HRESULT kHelperFieldTooLong = HResultFromWin32(206);  // ERROR_FILENAME_EXCED_RANGE
 }  // namespace
 
-ComPtr<IBaseFilter> CCaptureSession::AddStockFilter(const CLSID& clsid, const char* name) {
-    ComPtr<IBaseFilter> filter;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, &filter)) || !filter) return nullptr;
-    if (FAILED(graph_->AddFilter(filter.Get(), name))) return nullptr;
-    return filter;
+namespace {
+std::string NameOf(IBaseFilter* filter) {
+    if (!filter) return "(none)";
+    FILTER_INFO info;
+    if (FAILED(filter->QueryFilterInfo(&info))) return "(unnamed)";
+    return info.achName;
+}
+}  // namespace
+
+HRESULT CCaptureSession::Check(HRESULT hr, const std::string& step) {
+    if (FAILED(hr)) {
+        LogDebug("engine", "graph: " + step + " failed (" + HResultText(hr) + ")");
+        if (lastFailure_.empty()) lastFailure_ = step + " failed (" + HResultText(hr) + ")";
+    } else if (LogEnabled(LogLevel::Debug, "engine")) {
+        LogDebug("engine", "graph: " + step + (hr == S_OK ? "" : " (" + HResultText(hr) + ")"));
+    }
+    return hr;
 }
 
-// Overlay filters come only from their module, by class identifier.
-ComPtr<IBaseFilter> CCaptureSession::AddOverlayFilter(const char* name) {
-    return AddStockFilter(CLSID_OverlayTransformFilter, name);
+HRESULT CCaptureSession::AddStockFilter(const CLSID& clsid, const char* name, ComPtr<IBaseFilter>* filter) {
+    filter->Reset();
+    ComPtr<IBaseFilter> created;
+    HRESULT hr = Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, &created), std::string("creating ") + name);
+    if (FAILED(hr)) return hr;
+    if (!created) return Check(E_POINTER, std::string("creating ") + name);
+    hr = Check(graph_->AddFilter(created.Get(), name), std::string("adding ") + name);
+    if (FAILED(hr)) return hr;
+    *filter = created;
+    return hr;
+}
+
+// Overlay filters come only from their module, by class identifier. Without the module the
+// branch goes without its overlay (said in the log); a filter that cannot join the graph fails.
+HRESULT CCaptureSession::AddOverlayFilter(const char* name, ComPtr<IBaseFilter>* filter) {
+    filter->Reset();
+    ComPtr<IBaseFilter> created;
+    HRESULT hr = CoCreateInstance(CLSID_OverlayTransformFilter, nullptr, CLSCTX_INPROC_SERVER, &created);
+    if (FAILED(hr) || !created) {
+        LogWarning("engine", std::string("no overlay filter for \"") + name + "\" (" + HResultText(hr) +
+                                 "): the branch goes without text, date and image");
+        return S_FALSE;
+    }
+    hr = Check(graph_->AddFilter(created.Get(), name), std::string("adding ") + name);
+    if (SUCCEEDED(hr)) *filter = created;
+    return hr;
 }
 
 // RenderStream, except that a missing source or sink is never handed to the builder: a null sink
@@ -35,21 +71,22 @@ ComPtr<IBaseFilter> CCaptureSession::AddOverlayFilter(const char* name) {
 HRESULT CCaptureSession::Render(ICaptureGraphBuilder2* builder, const Guid* category, const Guid* type,
                                 IBaseFilter* source, IBaseFilter* intermediate, IBaseFilter* sink,
                                 bool sinkOptional) {
-    if (!source) return E_POINTER;
-    if (!sink) return sinkOptional ? S_OK : (FAILED(sinkError_) ? sinkError_ : E_POINTER);
-    return builder->RenderStream(category, type, source, intermediate, sink);
+    const std::string step = "connecting " + NameOf(source) + (intermediate ? " -> " + NameOf(intermediate) : "") +
+                             " -> " + NameOf(sink);
+    if (!source) return Check(E_POINTER, step);
+    if (!sink) return sinkOptional ? S_OK : Check(FAILED(sinkError_) ? sinkError_ : E_POINTER, step);
+    return Check(builder->RenderStream(category, type, source, intermediate, sink), step);
 }
 
 HRESULT CCaptureSession::CreateFileSink(ICaptureGraphBuilder2* builder) {
     sinkError_ = S_OK;
-    if (outputType > 1) {
-        ConfigureMpegEncoder(captureFileName);
-        return S_OK;
-    }
+    if (outputType > 1) return ConfigureMpegEncoder(captureFileName);
     const Guid& type = outputType == 0 ? MEDIASUBTYPE_Avi : MEDIASUBTYPE_Asf;
     ComPtr<IFileSinkFilter> sink;
-    sinkError_ = builder->SetOutputFileName(&type, captureFileName.c_str(), mux_.ReleaseAndGetAddressOf(),
-                                            sink.ReleaseAndGetAddressOf());
+    sinkError_ = Check(builder->SetOutputFileName(&type, captureFileName.c_str(), mux_.ReleaseAndGetAddressOf(),
+                                                  sink.ReleaseAndGetAddressOf()),
+                       "creating the file sink for " + captureFileName);
+    if (FAILED(sinkError_)) return sinkError_;
     muxWriter_ = QueryAs<IBaseFilter>(sink.Get());
     if (outputType == 1) {
         wmvFileName = captureFileName;
@@ -90,25 +127,32 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
                                     IBaseFilter* videoCompressorFilter, IBaseFilter* audioCompressorFilter,
                                     NameList* videoInputs, int videoInput, int videoFormat) {
     if (!graph_ || !builder) return E_POINTER;
-    HRESULT hr = builder->SetFiltergraph(graph_.Get());
+    lastFailure_.clear();
+    HRESULT hr = Check(builder->SetFiltergraph(graph_.Get()), "SetFiltergraph");
     if (FAILED(hr)) return hr;
     mux_.Reset();
     muxWriter_.Reset();
     sinkError_ = S_OK;
     videoCompressorAdded_ = audioCompressorAdded_ = audioAdded_ = false;
 
-    if (!videoDeviceName.empty() && videoDevice) graph_->AddFilter(videoDevice, videoDeviceName.c_str());
+    if (!videoDeviceName.empty() && videoDevice) {
+        hr = Check(graph_->AddFilter(videoDevice, videoDeviceName.c_str()), "adding \"" + videoDeviceName + "\"");
+        if (FAILED(hr)) return hr;
+    }
     if (outputType == 1) captureVideo = captureAudio = true;
     if (!audioDeviceName.empty() && audioDevice)
-        audioAdded_ = SUCCEEDED(graph_->AddFilter(audioDevice, audioDeviceName.c_str()));
+        audioAdded_ = SUCCEEDED(Check(graph_->AddFilter(audioDevice, audioDeviceName.c_str()),
+                                      "adding \"" + audioDeviceName + "\""));
 
     if (captureVideo && captureMode && useVideoCompressor && !broadcast && !videoCompressorName.empty()) {
-        hr = videoCompressorFilter ? graph_->AddFilter(videoCompressorFilter, videoCompressorName.c_str()) : E_POINTER;
+        hr = Check(videoCompressorFilter ? graph_->AddFilter(videoCompressorFilter, videoCompressorName.c_str()) : E_POINTER,
+                   "adding \"" + videoCompressorName + "\"");
         if (FAILED(hr)) return hr;
         videoCompressorAdded_ = true;
     }
     if (captureAudio && useAudioCompressor && !broadcast && !audioCompressorName.empty()) {
-        hr = audioCompressorFilter ? graph_->AddFilter(audioCompressorFilter, audioCompressorName.c_str()) : E_POINTER;
+        hr = Check(audioCompressorFilter ? graph_->AddFilter(audioCompressorFilter, audioCompressorName.c_str()) : E_POINTER,
+                   "adding \"" + audioCompressorName + "\"");
         if (FAILED(hr)) return hr;
         audioCompressorAdded_ = true;
     }
@@ -116,14 +160,15 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
     if (broadcast) {
         if (!captureMode) {
             std::string temp = GetTempFolder();
-            if (temp.empty()) return E_FAIL;
+            if (temp.empty()) return Check(E_FAIL, "finding the temporary folder");
             captureFileName = temp + "tmp.wmv";
         }
         // The file recorded is the file served.
         wmvFileName = captureFileName;
         // The start block has room for neither a longer path nor a longer address: refuse the
         // start rather than have the helper serve a cut-off path.
-        if (!HelperStartFieldsFit(wmvFileName, publishingUrl)) return kHelperFieldTooLong;
+        if (!HelperStartFieldsFit(wmvFileName, publishingUrl))
+            return Check(kHelperFieldTooLong, "fitting the file name and address into the helper's start block");
         captureMode = captureVideo = captureAudio = true;
         outputType = 1;
     }
@@ -156,9 +201,10 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
                 const VideoFormatEntry& entry = videoFormats[static_cast<size_t>(videoFormat)];
                 ApplyFormatSize(videoDevice, entry.width, entry.height);
             }
-            ComPtr<IBaseFilter> nullRenderer = AddStockFilter(CLSID_NullRenderer, "NullRenderer");
-            ComPtr<IBaseFilter> tee = AddStockFilter(CLSID_SmartTee, "Smart Tee 2");
-            Render(builder, nullptr, nullptr, videoDevice, nullptr, tee.Get(), false);
+            ComPtr<IBaseFilter> nullRenderer, tee;
+            if (FAILED(hr = AddStockFilter(CLSID_NullRenderer, "NullRenderer", &nullRenderer))) return hr;
+            if (FAILED(hr = AddStockFilter(CLSID_SmartTee, "Smart Tee 2", &tee))) return hr;
+            if (FAILED(hr = Render(builder, nullptr, nullptr, videoDevice, nullptr, tee.Get(), false))) return hr;
             if (captureMode) {
                 // A custom profile that cannot be loaded ends the build here as in the other shape;
                 // else Start would report a recording that never writes a byte.
@@ -166,19 +212,26 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
                                              audioCompressorFilter);
                 if (FAILED(hr)) return hr;
             } else {
-                Render(builder, nullptr, nullptr, tee.Get(), nullptr, nullRenderer.Get(), false);
+                hr = Render(builder, nullptr, nullptr, tee.Get(), nullptr, nullRenderer.Get(), false);
+                if (FAILED(hr)) return hr;
             }
             // The preview is always there in this shape, whatever showPreview says.
             ComPtr<IBaseFilter> grabber;
             graph_->FindFilterByName("Grabber", grabber.ReleaseAndGetAddressOf());
-            ComPtr<IBaseFilter> previewText = AddOverlayFilter("Preview Text Filter");
+            ComPtr<IBaseFilter> previewText;
+            if (FAILED(hr = AddOverlayFilter("Preview Text Filter", &previewText))) return hr;
             if (previewText) {
-                Render(builder, nullptr, nullptr, tee.Get(), nullptr, previewText.Get(), false);
-                Render(builder, nullptr, nullptr, previewText.Get(), nullptr, grabber.Get(), false);
-            } else {
-                Render(builder, nullptr, nullptr, tee.Get(), nullptr, grabber.Get(), false);
+                if (FAILED(hr = Render(builder, nullptr, nullptr, tee.Get(), nullptr, previewText.Get(), false))) return hr;
+                if (FAILED(hr = Render(builder, nullptr, nullptr, previewText.Get(), nullptr, grabber.Get(), false)))
+                    return hr;
+            } else if (FAILED(hr = Render(builder, nullptr, nullptr, tee.Get(), nullptr, grabber.Get(), false))) {
+                return hr;
             }
-            if (grabber) builder->RenderStream(nullptr, nullptr, grabber.Get(), nullptr, nullptr);
+            if (grabber) {
+                hr = Check(builder->RenderStream(nullptr, nullptr, grabber.Get(), nullptr, nullptr),
+                           "connecting Grabber -> the video renderer");
+                if (FAILED(hr)) return hr;
+            }
         } else if (videoDevice) {
             ComPtr<IAMStreamConfig> config;
             builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, videoDevice, IAMStreamConfig::iid,
@@ -201,35 +254,43 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
         ComPtr<IBaseFilter> grabber;
         graph_->FindFilterByName("Grabber", grabber.ReleaseAndGetAddressOf());
         if (videoDevice && grabber) {
-            ComPtr<IBaseFilter> previewText = AddOverlayFilter("Preview Text Filter");
+            ComPtr<IBaseFilter> previewText;
+            if (FAILED(hr = AddOverlayFilter("Preview Text Filter", &previewText))) return hr;
             IBaseFilter* previewEnd = previewText ? previewText.Get() : grabber.Get();
-            hr = Render(builder, &PIN_CATEGORY_PREVIEW, &MEDIATYPE_Interleaved, videoDevice, nullptr, previewEnd, false);
-            if (FAILED(hr)) Render(builder, &PIN_CATEGORY_PREVIEW, nullptr, videoDevice, nullptr, previewEnd, false);
-            if (previewText) Render(builder, nullptr, nullptr, previewText.Get(), nullptr, grabber.Get(), false);
-            builder->RenderStream(nullptr, nullptr, grabber.Get(), nullptr, nullptr);
+            // An interleaved preview pin first (a DV device), else the preview pin of any type.
+            hr = builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Interleaved, videoDevice, nullptr, previewEnd);
+            if (FAILED(hr)) hr = Render(builder, &PIN_CATEGORY_PREVIEW, nullptr, videoDevice, nullptr, previewEnd, false);
+            if (FAILED(hr)) return hr;
+            if (previewText && FAILED(hr = Render(builder, nullptr, nullptr, previewText.Get(), nullptr, grabber.Get(), false)))
+                return hr;
+            hr = Check(builder->RenderStream(nullptr, nullptr, grabber.Get(), nullptr, nullptr),
+                       "connecting Grabber -> the video renderer");
+            if (FAILED(hr)) return hr;
         }
     }
 
     if (captureMode) {
         if (captureVideo) {
-            ComPtr<IBaseFilter> writeText;
-            CoCreateInstance(CLSID_OverlayTransformFilter, nullptr, CLSCTX_INPROC_SERVER, &writeText);
-            ComPtr<IBaseFilter> tee = AddStockFilter(CLSID_SmartTee, "Smart Tee");
-            Render(builder, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, videoDevice, nullptr, tee.Get(), false);
-            if (writeText && FAILED(graph_->AddFilter(writeText.Get(), "Write Text Filter"))) writeText.Reset();
+            ComPtr<IBaseFilter> tee, writeText;
+            if (FAILED(hr = AddStockFilter(CLSID_SmartTee, "Smart Tee", &tee))) return hr;
+            hr = Render(builder, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, videoDevice, nullptr, tee.Get(), false);
+            if (FAILED(hr)) return hr;
             // Without the overlay module the file branch starts at the tee.
-            HRESULT r = writeText ? Render(builder, nullptr, nullptr, tee.Get(), nullptr, writeText.Get(), false) : S_OK;
+            if (FAILED(hr = AddOverlayFilter("Write Text Filter", &writeText))) return hr;
+            if (writeText && FAILED(hr = Render(builder, nullptr, nullptr, tee.Get(), nullptr, writeText.Get(), false)))
+                return hr;
             IBaseFilter* textOut = writeText ? writeText.Get() : tee.Get();
             if (outputType > 1) {
-                Render(builder, nullptr, nullptr, textOut, nullptr, mpegEncoder_.Get(), true);
+                hr = Render(builder, nullptr, nullptr, textOut, nullptr, mpegEncoder_.Get(), false);
+                if (FAILED(hr)) return hr;
             } else if (videoCompressorAdded_) {
-                if (r != 0) return r;
                 hr = Render(builder, nullptr, nullptr, textOut, nullptr, videoCompressorFilter, false);
-                if (hr != 0) return hr;
+                if (FAILED(hr)) return hr;
                 hr = Render(builder, nullptr, nullptr, videoCompressorFilter, nullptr, mux_.Get(), false);
-                if (hr != 0) return hr;
+                if (FAILED(hr)) return hr;
             } else {
-                Render(builder, nullptr, nullptr, textOut, nullptr, mux_.Get(), false);
+                hr = Render(builder, nullptr, nullptr, textOut, nullptr, mux_.Get(), false);
+                if (FAILED(hr)) return hr;
             }
         }
         if (captureAudio) {
@@ -240,20 +301,23 @@ HRESULT CCaptureSession::BuildGraph(VideoFormatList& videoFormats, ICaptureGraph
             if (outputType > 1) {
                 if (audioAdded_)
                     hr = Render(builder, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, audioDevice, nullptr,
-                                mpegEncoder_.Get(), true);
+                                mpegEncoder_.Get(), false);
             } else if (audioAdded_) {
                 hr = Render(builder, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, audioDevice,
                             audioCompressorAdded_ ? audioCompressorFilter : nullptr, mux_.Get(), false);
             }
-            if (hr != 0) return hr;
+            if (FAILED(hr)) return hr;
         }
     } else {
-        ComPtr<IBaseFilter> nullRenderer = AddStockFilter(CLSID_NullRenderer, "NullRenderer");
-        if (nullRenderer && videoDevice) {
+        ComPtr<IBaseFilter> nullRenderer;
+        if (FAILED(hr = AddStockFilter(CLSID_NullRenderer, "NullRenderer", &nullRenderer))) return hr;
+        if (videoDevice) {
             hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, videoDevice, nullptr,
                                        nullRenderer.Get());
             if (FAILED(hr))
-                builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, videoDevice, nullptr, nullRenderer.Get());
+                hr = Render(builder, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, videoDevice, nullptr, nullRenderer.Get(),
+                            false);
+            if (FAILED(hr)) return hr;
         }
         bool stop = false;
         RouteInputs(builder, videoDevice, videoInputs, videoInput, false, &stop);
@@ -265,92 +329,105 @@ HRESULT CCaptureSession::BuildScalableFileBranch(ICaptureGraphBuilder2* builder,
                                                  IBaseFilter* audioDevice, IBaseFilter* videoCompressorFilter,
                                                  IBaseFilter* audioCompressorFilter) {
     IBaseFilter* audio = audioAdded_ ? audioDevice : nullptr;
+    HRESULT hr = S_OK;
+    // The file sink of this output type, then the overlay between the tee and it.
+    ComPtr<IBaseFilter> sink, writer;
     if (outputType == 0) {
-        ComPtr<IBaseFilter> mux, writer;
-        CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, &mux);
-        CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, &writer);
-        if (ComPtr<IFileSinkFilter> sink = QueryAs<IFileSinkFilter>(writer.Get()))
-            sink->SetFileName(captureFileName.c_str(), nullptr);
-        if (mux) graph_->AddFilter(mux.Get(), "AVI Mux 2");
-        if (writer) graph_->AddFilter(writer.Get(), "File Writer 2");
-        if (ComPtr<IConfigAviMux> config = QueryAs<IConfigAviMux>(mux.Get())) {
+        if (FAILED(hr = AddStockFilter(CLSID_AviDest, "AVI Mux 2", &sink))) return hr;
+        if (FAILED(hr = AddStockFilter(CLSID_FileWriter, "File Writer 2", &writer))) return hr;
+        ComPtr<IFileSinkFilter> file = QueryAs<IFileSinkFilter>(writer.Get());
+        hr = Check(file ? file->SetFileName(captureFileName.c_str(), nullptr) : E_NOINTERFACE,
+                   "naming the output file " + captureFileName);
+        if (FAILED(hr)) return hr;
+        if (ComPtr<IConfigAviMux> config = QueryAs<IConfigAviMux>(sink.Get())) {
             config->SetOutputCompatibilityIndex(TRUE);
             config->SetMasterStream(captureAudio ? 1 : 0);
         }
-        ComPtr<IBaseFilter> writeText = AddOverlayFilter("Write Text Filter");
-        IBaseFilter* textOut = writeText ? writeText.Get() : tee;
-        if (writeText) Render(builder, nullptr, nullptr, tee, nullptr, writeText.Get(), false);
-        if (useVideoCompressor && videoCompressorAdded_) {
-            Render(builder, nullptr, nullptr, textOut, nullptr, videoCompressorFilter, false);
-            Render(builder, nullptr, nullptr, videoCompressorFilter, nullptr, mux.Get(), false);
-        } else {
-            Render(builder, nullptr, nullptr, textOut, nullptr, mux.Get(), false);
-        }
-        Render(builder, nullptr, nullptr, mux.Get(), nullptr, writer.Get(), false);
-        if (captureAudio && audio) {
-            if (useAudioCompressor && audioCompressorAdded_) {
-                Render(builder, nullptr, nullptr, audio, nullptr, audioCompressorFilter, false);
-                Render(builder, nullptr, nullptr, audioCompressorFilter, nullptr, mux.Get(), false);
-            } else {
-                Render(builder, nullptr, nullptr, audio, nullptr, mux.Get(), false);
-            }
-        }
-        return S_OK;
-    }
-    if (outputType == 1) {
-        ComPtr<IBaseFilter> writer;
-        sinkError_ = CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_ALL, &writer);
+    } else if (outputType == 1) {
+        // The ASF writer may come from any server context.
+        ComPtr<IBaseFilter> asf;
+        sinkError_ = hr = Check(CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_ALL, &asf), "creating ASF Writer");
         wmvFileName = captureFileName;
-        if (writer) {
-            graph_->AddFilter(writer.Get(), "ASF Writer");
-            if (ComPtr<IFileSinkFilter2> sink = QueryAs<IFileSinkFilter2>(writer.Get()))
-                sink->SetFileName(captureFileName.c_str(), nullptr);
-            HRESULT hr = ConfigureAsfWriter(writer.Get());
-            if (FAILED(hr)) return hr;
-        }
-        ComPtr<IBaseFilter> writeText = AddOverlayFilter("Write Text Filter");
-        IBaseFilter* textOut = writeText ? writeText.Get() : tee;
-        if (writeText) Render(builder, nullptr, nullptr, tee, nullptr, writeText.Get(), false);
-        Render(builder, nullptr, nullptr, textOut, nullptr, writer.Get(), false);
-        if (captureAudio && audio) Render(builder, nullptr, nullptr, audio, nullptr, writer.Get(), false);
-        return S_OK;
+        if (FAILED(hr)) return hr;
+        if (FAILED(hr = Check(graph_->AddFilter(asf.Get(), "ASF Writer"), "adding ASF Writer"))) return hr;
+        ComPtr<IFileSinkFilter2> file = QueryAs<IFileSinkFilter2>(asf.Get());
+        hr = Check(file ? file->SetFileName(captureFileName.c_str(), nullptr) : E_NOINTERFACE,
+                   "naming the output file " + captureFileName);
+        if (FAILED(hr)) return hr;
+        if (FAILED(hr = Check(ConfigureAsfWriter(asf.Get()), "configuring ASF Writer from the profile"))) return hr;
+        sink = asf;
+    } else {
+        if (!mpegEncoder_ && FAILED(hr = ConfigureMpegEncoder(captureFileName))) return hr;
+        sink = mpegEncoder_;
     }
-    if (!mpegEncoder_) ConfigureMpegEncoder(captureFileName);
-    ComPtr<IBaseFilter> writeText = AddOverlayFilter("Write Text Filter");
+    ComPtr<IBaseFilter> writeText;
+    if (FAILED(hr = AddOverlayFilter("Write Text Filter", &writeText))) return hr;
     IBaseFilter* textOut = writeText ? writeText.Get() : tee;
-    if (writeText) Render(builder, nullptr, nullptr, tee, nullptr, writeText.Get(), false);
-    Render(builder, nullptr, nullptr, textOut, nullptr, mpegEncoder_.Get(), true);
-    if (captureAudio && audio) Render(builder, nullptr, nullptr, audio, nullptr, mpegEncoder_.Get(), true);
+    if (writeText && FAILED(hr = Render(builder, nullptr, nullptr, tee, nullptr, writeText.Get(), false))) return hr;
+
+    if (outputType == 0 && useVideoCompressor && videoCompressorAdded_) {
+        if (FAILED(hr = Render(builder, nullptr, nullptr, textOut, nullptr, videoCompressorFilter, false))) return hr;
+        if (FAILED(hr = Render(builder, nullptr, nullptr, videoCompressorFilter, nullptr, sink.Get(), false))) return hr;
+    } else if (FAILED(hr = Render(builder, nullptr, nullptr, textOut, nullptr, sink.Get(), false))) {
+        return hr;
+    }
+    if (writer && FAILED(hr = Render(builder, nullptr, nullptr, sink.Get(), nullptr, writer.Get(), false))) return hr;
+    if (captureAudio && audio) {
+        if (outputType == 0 && useAudioCompressor && audioCompressorAdded_) {
+            if (FAILED(hr = Render(builder, nullptr, nullptr, audio, nullptr, audioCompressorFilter, false))) return hr;
+            hr = Render(builder, nullptr, nullptr, audioCompressorFilter, nullptr, sink.Get(), false);
+        } else {
+            hr = Render(builder, nullptr, nullptr, audio, nullptr, sink.Get(), false);
+        }
+        if (FAILED(hr)) return hr;
+    }
     return S_OK;
 }
 
-void CCaptureSession::ConfigureMpegEncoder(const std::string& path) {
+HRESULT CCaptureSession::ConfigureMpegEncoder(const std::string& path) {
     ComPtr<IBaseFilter> encoder;
-    if (FAILED(CoCreateInstance(CLSID_MpegEncoder, nullptr, CLSCTX_ALL, &encoder)) || !encoder) return;
+    HRESULT hr = Check(CoCreateInstance(CLSID_MpegEncoder, nullptr, CLSCTX_ALL, &encoder), "creating the MPEG encoder");
+    if (SUCCEEDED(hr) && !encoder) hr = Check(E_POINTER, "creating the MPEG encoder");
+    if (FAILED(hr)) {
+        sinkError_ = hr;
+        return hr;
+    }
     mpegEncoder_ = encoder;
-    if (graph_) graph_->AddFilter(encoder.Get(), "vcd");
+    if (graph_ && FAILED(hr = Check(graph_->AddFilter(encoder.Get(), "vcd"), "adding the MPEG encoder"))) {
+        sinkError_ = hr;
+        return hr;
+    }
 
     ComPtr<IFileSinkFilter> sink = QueryAs<IFileSinkFilter>(encoder.Get());
     if (!sink) {
         MessageBox("Failed to set file name", {}, MB_OK);
-        return;
+        return S_FALSE;
     }
-    sink->SetFileName(path.c_str(), nullptr);
+    std::vector<std::pair<const char*, HRESULT>> steps;
+    steps.emplace_back("SetFileName", sink->SetFileName(path.c_str(), nullptr));
     if (ComPtr<IMpegEncoderOutput> output = QueryAs<IMpegEncoderOutput>(encoder.Get()))
-        output->SetOutputKind(outputType == 2 ? kMpegOutputMpeg1 : kMpegOutputMpeg2);
+        steps.emplace_back("SetOutputKind", output->SetOutputKind(outputType == 2 ? kMpegOutputMpeg1 : kMpegOutputMpeg2));
     if (ComPtr<IMpegEncoderSettings> settings = QueryAs<IMpegEncoderSettings>(encoder.Get())) {
-        settings->SetPreset(0);
-        settings->SetStreamType(outputType == 2 ? 1 : 2);
-        settings->SetVideoSize(mpegWidth, mpegHeight);
+        steps.emplace_back("SetPreset", settings->SetPreset(0));
+        steps.emplace_back("SetStreamType", settings->SetStreamType(outputType == 2 ? 1 : 2));
+        steps.emplace_back("SetVideoSize", settings->SetVideoSize(mpegWidth, mpegHeight));
         char rate[64];
         std::snprintf(rate, sizeof rate, "%f", static_cast<double>(mpegFrameRate));
-        settings->SetFrameRate(rate);
-        settings->SetVideoBitrate(mpegVideoBitrate);
-        settings->SetMaxVideoBitrate(mpegVideoBitrate);
-        settings->SetMinVideoBitrate(mpegVideoBitrate);
-        settings->SetMaxDuration(3600000);
-        settings->SetAudioChannels(mpegAudioChannels);
-        settings->SetAudioBitrate(mpegAudioBitrate);
-        settings->SetAudioSampleRate(mpegAudioSampleRate);
+        steps.emplace_back("SetFrameRate", settings->SetFrameRate(rate));
+        steps.emplace_back("SetVideoBitrate", settings->SetVideoBitrate(mpegVideoBitrate));
+        steps.emplace_back("SetMaxVideoBitrate", settings->SetMaxVideoBitrate(mpegVideoBitrate));
+        steps.emplace_back("SetMinVideoBitrate", settings->SetMinVideoBitrate(mpegVideoBitrate));
+        steps.emplace_back("SetMaxDuration", settings->SetMaxDuration(3600000));
+        steps.emplace_back("SetAudioChannels", settings->SetAudioChannels(mpegAudioChannels));
+        steps.emplace_back("SetAudioBitrate", settings->SetAudioBitrate(mpegAudioBitrate));
+        steps.emplace_back("SetAudioSampleRate", settings->SetAudioSampleRate(mpegAudioSampleRate));
     }
+    // Every call is made in its order; the first refusal fails the build.
+    for (const auto& [step, result] : steps) {
+        if (FAILED(Check(result, std::string("MPEG encoder ") + step))) {
+            sinkError_ = result;
+            return result;
+        }
+    }
+    return S_OK;
 }

@@ -2,16 +2,15 @@
 // the overlay settings pushed to both overlay filters, snapshots and the device dialogs.
 #include "engine/CaptureSession.h"
 #include "engine/SessionMessages.h"
+#include "engine/SessionTimers.h"
 #include "engine/Snapshots.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/os/WindowMessages.h"
 
 namespace {
-constexpr UINT_PTR kProgressTimer = 1;
-
 int Red(COLORREF c) { return static_cast<int>(c & 0xFF); }
 int Green(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
 int Blue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
@@ -91,6 +90,7 @@ LRESULT CCaptureSession::WindowProcedure(HWND window, UINT message, WPARAM wPara
         break;
     case WM_TIMER:
         if (wParam == kProgressTimer) OnProgressTimer();
+        else if (wParam == kEventTimer) DrainGraphEvents();
         break;
     default:
         break;
@@ -98,19 +98,13 @@ LRESULT CCaptureSession::WindowProcedure(HWND window, UINT message, WPARAM wPara
     return DefWindowProc(window, message, wParam, lParam);
 }
 
+// The device's counter was found once when the graph started to run (StartSession).
 void CCaptureSession::OnProgressTimer() {
-    if (!captureMode || !graph_) return;
-    ComPtr<ICaptureGraphBuilder2> builder;
-    if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, &builder))) return;
-    builder->SetFiltergraph(graph_.Get());
-    ComPtr<IBaseFilter> device;
-    if (FAILED(graph_->FindFilterByName(videoDeviceName.c_str(), device.ReleaseAndGetAddressOf())) || !device) return;
-    ComPtr<IAMDroppedFrames> dropped;
-    builder->FindInterface(nullptr, &MEDIATYPE_Video, device.Get(), IAMDroppedFrames::iid,
-                           dropped.ReleaseAndGetVoidAddress());
-    if (!dropped) return;
+    // An error the filters posted ends the capture before another progress event goes out.
+    if (!DrainGraphEvents()) return;
+    if (!captureMode || !graph_ || !droppedFrames_) return;
     LONG droppedCount = 0;
-    dropped->GetNumDropped(&droppedCount);
+    droppedFrames_->GetNumDropped(&droppedCount);
     LONGLONG current = 0, stop = 0;
     if (ComPtr<IMediaSeeking> seeking = QueryAs<IMediaSeeking>(graph_.Get())) seeking->GetPositions(&current, &stop);
     if (ownerControl) ownerControl->FireCapturing(static_cast<int32_t>(current / UNITS), droppedCount);

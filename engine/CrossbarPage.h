@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/devices/DeviceInterfaces.h"
 
 class QDialog;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // Name of a subtype in the list of a scalable device; "Unknown" for others.
 const char* ScalableSubtypeName(const Guid& subtype);

@@ -7,7 +7,7 @@
 
 #include "platform/com/Bitmap.h"
 #include "platform/com/ComPtr.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/com/Picture.h"
 #include "platform/dshow/GraphInterfaces.h"
 #include "platform/dshow/StockInterfaces.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/com/Unknown.h"
 #include "platform/devices/DeviceInterfaces.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/com/ComPtr.h"
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/FilterInterfaces.h"
 #include "platform/dshow/GraphInterfaces.h"

@@ -1,7 +1,7 @@
 // The entries of Lamina.so: the class object of the overlay filter, self-registration of the
 // class and of the filter, and the module's version record.
 #include "overlay/OverlayClassObject.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/FilterRegistration.h"
 #include "platform/com/ServerRegistration.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 
 struct Rgb {
     uint8_t r = 0;

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "overlay/DateFormat.h"
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "overlay/OverlayParams.h"
 #include "overlay/OverlayRenderer.h"
 #include "platform/dshow/base/TransformFilter.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 
 using OverlayTextBytes = std::array<char, kOverlayTextBytes>;
 

@@ -1,7 +1,7 @@
 // The entries of Pavisse.so: the class object of the screen source filter and self-registration
 // of the class and of the filter.
 #include "components/pavisse/PavisseClassObject.h"
-#include "components/pavisse/ScreenSourceInterfaces.h"
+#include "platform/contracts/ScreenSourceInterfaces.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/FilterRegistration.h"
 #include "platform/com/ServerRegistration.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "components/pavisse/ScreenSourceInterfaces.h"
+#include "platform/contracts/ScreenSourceInterfaces.h"
 #include "components/pavisse/X11ScreenGrabber.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/dshow/base/SourceFilter.h"

@@ -19,6 +19,7 @@ extern "C" {
 #include <vector>
 
 #include "components/mmsh/AsfFileFollower.h"
+#include "platform/base/Log.h"
 
 namespace relayo {
 namespace {
@@ -27,7 +28,11 @@ using namespace std::chrono_literals;
 
 constexpr int kIoBufferSize = 32768;
 constexpr auto kSourcePoll = 20ms;
-constexpr auto kReconnectDelay = 2s;
+// After a failed connection the next try waits twice as long, from 1 s up to 8 s; after
+// kMaxFailures failures in a row the address is given up.
+constexpr auto kFirstReconnectDelay = 1s;
+constexpr auto kLongestReconnectDelay = 8s;
+constexpr int kMaxFailures = 5;
 // A reader this far behind the writer jumps to the live edge instead of catching up.
 constexpr size_t kMaxBehindBytes = 2 * 1024 * 1024;
 constexpr int64_t kDefaultVideoBitRate = 500000;
@@ -196,8 +201,13 @@ public:
         int opened =
             avio_open2(&out->pb, url.c_str(), AVIO_FLAG_WRITE, &out->interrupt_callback, &options);
         av_dict_free(&options);
-        if (opened < 0) return false;
-        return avformat_write_header(out, nullptr) >= 0;
+        if (opened < 0) {
+            failure = "cannot connect to " + url + ": " + ErrorText(opened);
+            return false;
+        }
+        int written = avformat_write_header(out, nullptr);
+        if (written < 0) failure = url + " refused the stream: " + ErrorText(written);
+        return written >= 0;
     }
 
     // Pushes until the source ends (false) or the connection fails or we stop (true: retry).
@@ -401,6 +411,17 @@ private:
         av_write_trailer(output_.get());
     }
 
+public:
+    // Why Open failed, when it was the server's doing.
+    std::string failure;
+
+private:
+    static std::string ErrorText(int error) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(error, text, sizeof text);
+        return text;
+    }
+
     const std::atomic<bool>& stopping_;
     std::atomic<uint64_t>& packets_;
     PacketPtr packet_;
@@ -441,23 +462,41 @@ RtmpPusher::~RtmpPusher() {
 }
 
 void RtmpPusher::Run() {
+    int failures = 0;
+    auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(kFirstReconnectDelay);
     while (!stopping_) {
         bool again = true;
+        std::string failure;
         try {
-            again = PushOnce();
-        } catch (...) {
+            again = PushOnce(&failure);
+        } catch (const std::exception& e) {
             // Out of memory in one session must not end the helper; try again later.
+            failure = std::string("the stream to ") + url_ + " failed: " + e.what();
         }
         if (!again) return;
-        for (auto waited = 0ms; waited < kReconnectDelay && !stopping_; waited += 50ms)
-            std::this_thread::sleep_for(50ms);
+        if (failure.empty()) {
+            // A session that ran and dropped: the server was there, so start counting afresh.
+            failures = 0;
+            delay = kFirstReconnectDelay;
+        } else if (++failures >= kMaxFailures) {
+            LogError("relayo", failure + "; giving up after " + std::to_string(failures) + " attempts");
+            failed_ = true;
+            return;
+        } else {
+            LogWarning("relayo", failure + "; trying again in " + std::to_string(delay.count() / 1000) + " s");
+        }
+        for (auto waited = 0ms; waited < delay && !stopping_; waited += 50ms) std::this_thread::sleep_for(50ms);
+        if (!failure.empty()) delay = std::min<std::chrono::milliseconds>(delay * 2, kLongestReconnectDelay);
     }
 }
 
-bool RtmpPusher::PushOnce() {
+bool RtmpPusher::PushOnce(std::string* failure) {
     LiveSource source(file_, stopping_);
     auto session = std::make_unique<Session>(stopping_, packets_);
-    if (!session->Open(source, url_)) return !stopping_ && !source.SourceEnded();
+    if (!session->Open(source, url_)) {
+        *failure = session->failure;
+        return !stopping_ && !source.SourceEnded();
+    }
     ++sessions_;
     bool again = session->Pump();
     return again && !source.SourceEnded();

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "components/pavisse/ScreenSourceInterfaces.h"
+#include "platform/contracts/ScreenSourceInterfaces.h"
 #include "components/scrivel/NameCollection.h"
 #include "components/scrivel/VolumeFilter.h"
 #include "platform/codecs/CompressorSettings.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The MPEG encoder filter (CLSID_MpegEncoder): a sink with a "Video" input (RGB24, RGB32 or YUY2)
 // and an "Audio" input (8- or 16-bit PCM) that writes the file named through IFileSinkFilter,
-// configured through IMpegEncoderOutput and IMpegEncoderSettings (engine/MpegEncoderInterfaces.h).
+// configured through IMpegEncoderOutput and IMpegEncoderSettings (platform/contracts/MpegEncoderInterfaces.h).
 //
 // The file starts when the graph pauses from stopped, with a stream for each connected input; a
 // configuration that cannot be written (no file name, a folder that cannot take the file, values
@@ -16,7 +16,7 @@
 
 #include "components/torvane/MpegFileWriter.h"
 #include "components/torvane/MpegSettings.h"
-#include "engine/MpegEncoderInterfaces.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/base/BaseFilter.h"
 #include "platform/dshow/base/InputPin.h"

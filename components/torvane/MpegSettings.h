@@ -3,7 +3,7 @@
 // that keep a bad value out before any file is started.
 #include <string>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // The system stream kinds of IMpegEncoderOutput::SetOutputKind.
 inline constexpr int kMpegKindSystemStream = 6;   // MPEG-1 system stream

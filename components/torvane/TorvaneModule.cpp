@@ -1,7 +1,7 @@
 // The entries of Torvane.so: the class object of the MPEG encoder filter and self-registration of
 // the class and of the filter.
 #include "components/torvane/TorvaneClassObject.h"
-#include "engine/MpegEncoderInterfaces.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/FilterRegistration.h"
 #include "platform/com/ServerRegistration.h"

@@ -11,7 +11,7 @@
 // and makes the video and audio compressor categories of the enumerator list the installed
 // compressors (the capture categories need nothing: the device backends answer them).
 // The filter graph's own classes are the graph layer's start-up (RegisterFilterGraphClasses).
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // The first failure of a registration (later calls return the same); S_OK when all succeeded.
 HRESULT RegisterCaptureClasses();

@@ -11,7 +11,7 @@
 //
 // Threads: as every transform filter (Receive on the upstream streaming thread).
 #include "platform/codecs/CompressorCatalog.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 struct IBaseFilter;
 struct AM_MEDIA_TYPE;

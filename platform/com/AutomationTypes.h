@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using VARTYPE = uint16_t;
 using VARIANT_BOOL = int16_t;

@@ -13,7 +13,7 @@
 
 #include <QImage>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using HBITMAP = uint32_t;
 using HGDIOBJ = uint32_t;

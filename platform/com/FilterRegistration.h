@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // The category of ordinary filters.
 inline constexpr CLSID CLSID_LegacyAmFilterCategory =

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using HMODULE = void*;
 

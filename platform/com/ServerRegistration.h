@@ -23,7 +23,7 @@
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 struct ClassRegistration {
     CLSID clsid;

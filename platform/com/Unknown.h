@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 struct IUnknown {
     static constexpr IID iid = MakeGuid("{00000000-0000-0000-C000-000000000046}");

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 struct AnalogStandardInfo {
     std::string_view name;  // "NTSC_M", "PAL_B", ...

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/com/Guid.h"
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 enum class DeviceKind : uint8_t { Video, Audio };
 

@@ -6,7 +6,7 @@
 
 #include "platform/com/ComPtr.h"
 #include "platform/com/FilterRegistration.h"  // merits (MERIT_*), filter category
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using BYTE = uint8_t;
 using WORD = uint16_t;

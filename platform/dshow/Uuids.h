@@ -3,7 +3,7 @@
 // subtypes, format types, pin categories and property sets, and the classes of the stock filters.
 #include "platform/com/Guid.h"
 #include "platform/com/FilterRegistration.h"  // CLSID_LegacyAmFilterCategory
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // Major types.
 inline constexpr Guid MEDIATYPE_Video = MakeGuid("{73646976-0000-0010-8000-00AA00389B71}");

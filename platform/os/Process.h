@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // Starts `program` with the arguments of `commandLine` as its whole argv (argv[0] included, as
 // the command line of the Windows call is; an empty line gives just the program), detached: it is

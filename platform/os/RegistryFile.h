@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 // An flock held on a lock file for the object's life. Each instance opens its own descriptor, so
 // threads of one process exclude each other as processes do.

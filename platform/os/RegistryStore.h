@@ -28,7 +28,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 enum class RegistryRoot : uint8_t { LocalMachine, CurrentUser, ClassesRoot };
 inline constexpr RegistryRoot HKEY_LOCAL_MACHINE = RegistryRoot::LocalMachine;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 class RuntimeFolder {
 public:

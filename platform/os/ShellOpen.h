@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using ShellOpenHandler = std::function<HRESULT(const std::string& target)>;
 

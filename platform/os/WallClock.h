@@ -21,7 +21,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using WORD = uint16_t;
 

@@ -1,7 +1,7 @@
 #pragma once
 // System error numbers with their Windows values, for the results callers compare: a mutex that
 // already exists, a window that is gone, a send that timed out.
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/os/WindowTypes.h"
 
 struct WindowRecord {

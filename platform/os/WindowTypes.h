@@ -6,7 +6,7 @@
 // that user can reach (see MessageWindow). 0 is "no window".
 #include <cstdint>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 using HWND = uint32_t;
 using UINT = uint32_t;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/os/WindowTypes.h"
 
 // Modifier flags, with the Windows values.

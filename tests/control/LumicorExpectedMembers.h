@@ -148,6 +148,7 @@ inline const std::vector<Member>& EventMembers() {
         {1, "Capturing", true, false, VT_VOID, "", {{"lFrame", VT_I4}, {"lDropFrame", VT_I4}}},
         {2, "ClientConnected", true, false, VT_VOID, "",
          {{"iNumClient", VT_I2}, {"strClientIP", VT_BSTR}}},
+        {3, "CaptureError", true, false, VT_VOID, "", {{"code", VT_I4}, {"text", VT_BSTR}}},
         {-600, "Click", true, false, VT_VOID},
         {-601, "DblClick", true, false, VT_VOID},
         {-606, "MouseMove", true, false, VT_VOID, "",

@@ -4,6 +4,7 @@
 
 #include "tests/control/LumicorTestSupport.h"
 #include "tests/support/MediaProbe.h"
+#include "tests/support/SmallDisk.h"
 
 using namespace lumicor_test;
 
@@ -143,3 +144,40 @@ INSTANTIATE_TEST_SUITE_P(
                     OutputKind{"Mpeg1", 2, "kind.mpg", "mpeg1video", "mp2", 320, 240},
                     OutputKind{"Mpeg2", 3, "kind2.mpg", "mpeg2video", "mp2", 320, 240}),
     [](const testing::TestParamInfo<OutputKind>& info) { return std::string(info.param.name); });
+
+// A disk that fills up mid-recording: the control stops the capture, fires CaptureError once
+// with the cause, the Capturing events stop, and the file keeps every frame written before.
+TEST_F(Recording, ADiskThatFillsUpStopsTheCaptureFiresCaptureErrorOnceAndTheFileStaysReadable) {
+    testing_support::SmallDisk disk(testing_support::TestEnvironment::Current().Dir() / "small", 3);
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small disk here: " << disk.Why();
+    RegisterOverlayModule();
+    ASSERT_EQ(site->InitNew(), S_OK);
+    ASSERT_EQ(site->Activate(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(SelectCamera());
+
+    const std::filesystem::path file = disk.Folder() / "full.avi";
+    Put(6, Variant(true));
+    Put(7, Variant(file.string()));
+    Put(27, Variant(false));
+    ASSERT_EQ(Call(78).I2(), 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (Fired(kDispidCaptureError).empty() && clock.elapsed() < 20000) Pump(20);
+    auto errors = Fired(kDispidCaptureError);
+    ASSERT_EQ(errors.size(), 1u) << "no CaptureError within 20 s";
+    const size_t progress = Fired(1).size();
+    Pump(500);
+    EXPECT_EQ(Fired(1).size(), progress);
+    EXPECT_EQ(Fired(kDispidCaptureError).size(), 1u);
+    ASSERT_EQ(errors[0].args.size(), 2u);
+    EXPECT_EQ(errors[0].args[0].I4(), HResultFromErrno(ENOSPC));
+    EXPECT_EQ(errors[0].args[1].Bstr().rfind("disk full: recording stopped after ", 0), 0u) << errors[0].args[1].Bstr();
+    Call(79);
+
+    const std::string probe = testing_support::Ffprobe(
+        file, "-count_frames -count_packets -select_streams v:0 -show_entries stream=nb_read_frames,nb_read_packets -of compact");
+    const size_t frames = probe.find("nb_read_frames="), packets = probe.find("nb_read_packets=");
+    ASSERT_TRUE(frames != std::string::npos && packets != std::string::npos) << probe;
+    EXPECT_GT(std::atoi(probe.c_str() + packets + 16), 10) << probe;
+    EXPECT_EQ(std::atoi(probe.c_str() + frames + 15), std::atoi(probe.c_str() + packets + 16)) << probe;
+}

@@ -53,7 +53,7 @@ protected:
         SessionTest::SetUp();
     }
     bool StartWithMic() {
-        return session.StartSession(formats, "Test Camera", kTestMic, "", "", -1, -1, Guid{});
+        return SUCCEEDED(session.StartSession(formats, "Test Camera", kTestMic, "", "", -1, -1, Guid{}));
     }
     ComPtr<IBaseFilter> MicInGraph() {
         ComPtr<IBaseFilter> mic;

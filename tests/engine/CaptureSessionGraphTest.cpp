@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/devices/SystemDeviceEnum.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/base/BaseFilter.h"
+#include "platform/dshow/base/InputPin.h"
 #include "platform/os/Folders.h"
 #include "tests/engine/SessionTestSupport.h"
 #include "tests/platform/dshow/AviProbe.h"
@@ -235,15 +238,14 @@ TEST_F(SessionGraph, OverlayTextShowsInTheRecordedFrames) {
     EXPECT_LT(countText(10, 190, 200, 230), 10);
 }
 
-TEST_F(SessionGraph, MpegOutputWithoutTheOutsideEncoderStartsWithoutAnEncoder) {
+// A recording that could write nothing does not start: no encoder, no graph left running.
+TEST_F(SessionGraph, MpegOutputWithoutTheOutsideEncoderFailsTheStart) {
     CaptureTo("out.mpg");
     session.outputType = 2;
-    ASSERT_TRUE(Start(kCamera, kMicrophone));
+    EXPECT_EQ(session.StartSession(formats, kCamera, kMicrophone, "", "", -1, -1, Guid{}), REGDB_E_CLASSNOTREG);
     EXPECT_FALSE(session.MpegEncoder());
-    EXPECT_FALSE(HasFilter(session.Graph(), "vcd"));
-    EXPECT_TRUE(HasFilter(session.Graph(), "Write Text Filter"));
-    // The branch without its encoder is simply missing: no stray renderer behind the overlay.
-    EXPECT_TRUE(DownstreamOf(session.Graph(), "Write Text Filter").empty());
+    EXPECT_FALSE(session.Graph());
+    EXPECT_NE(session.LastFailure().find("creating the MPEG encoder failed"), std::string::npos) << session.LastFailure();
 }
 
 TEST_F(SessionGraph, WmvOutputForcesBothStreamsOnAFixedCapsDevice) {
@@ -269,4 +271,50 @@ TEST_F(SessionGraph, BroadcastWithoutCaptureModeWritesTheTemporaryWmvFile) {
     EXPECT_EQ(session.outputType, 1);
     EXPECT_EQ(session.wmvFileName, GetTempFolder() + "tmp.wmv");
     EXPECT_EQ(session.captureFileName, session.wmvFileName);
+}
+
+namespace {
+// A video compressor whose input takes no type at all.
+class RefusingPin final : public InputPin {
+public:
+    explicit RefusingPin(BaseFilter* filter) : InputPin(filter, "Input") {}
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE*) override { return VFW_E_TYPE_NOT_ACCEPTED; }
+
+protected:
+    HRESULT OnReceive(IMediaSample*) override { return E_UNEXPECTED; }
+};
+
+constexpr CLSID kRefusingCompressor = MakeGuid("{5B0C7E51-2E43-4C59-9D7A-0E5F3C4B7A11}");
+
+class RefusingCompressor final : public BaseFilter {
+public:
+    RefusingCompressor() : BaseFilter(kRefusingCompressor) { AddPin(std::make_unique<RefusingPin>(this)); }
+};
+}  // namespace
+
+// A file branch that cannot be connected fails the start in both shapes: nothing runs, nothing
+// reports progress, and the failing step is named.
+TEST_F(SessionGraph, ACompressorThatRefusesEveryInputTypeFailsTheStartAndLeavesNoGraph) {
+    InstallDeviceCategory(CLSID_VideoCompressorCategory, [] {
+        DeviceMonikerEntry entry;
+        entry.friendlyName = "Refusing Codec";
+        entry.clsid = kRefusingCompressor;
+        entry.bind = [](IBaseFilter** filter) {
+            *filter = MakeCom<RefusingCompressor>().Detach();
+            return S_OK;
+        };
+        return std::vector<DeviceMonikerEntry>{entry};
+    });
+    for (const std::string& device : {kCamera, kCard}) {
+        SCOPED_TRACE(device);
+        CaptureTo("refused.avi");
+        session.useVideoCompressor = true;
+        session.captureAudio = false;
+        const HRESULT hr = session.StartSession(formats, device, "", "Refusing Codec", "", -1, -1, Guid{});
+        EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+        EXPECT_FALSE(session.Graph());
+        EXPECT_NE(session.LastFailure().find("-> Refusing Codec failed"), std::string::npos) << session.LastFailure();
+        Pump(200);
+        EXPECT_TRUE(owner.Named("Capturing").empty());
+    }
 }

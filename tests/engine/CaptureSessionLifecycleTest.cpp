@@ -83,7 +83,9 @@ TEST_F(SessionLifecycle, ACompressorNameThatNoLongerBindsFailsACaptureStart) {
     session.captureAudio = false;
     session.captureFileName = TestFile("gone.avi").string();
     EXPECT_FALSE(Start(kCamera, "", "Still Not There"));
-    EXPECT_TRUE(session.Graph());  // the partial graph waits for the next stop
+    // A failed start leaves nothing running, and says which step failed.
+    EXPECT_FALSE(session.Graph());
+    EXPECT_NE(session.LastFailure().find("adding \"Gone Codec\" failed"), std::string::npos) << session.LastFailure();
 }
 
 TEST_F(SessionLifecycle, EveryStartLaunchesTheHelperFromTheModuleFolder) {
@@ -211,7 +213,7 @@ TEST_F(SessionLifecycle, ASessionOutlivingItsParentWidgetNeitherCrashesNorDelete
     other->CreateSessionWindow(otherParent.get());
     ASSERT_TRUE(other->Window());
     VideoFormatList list;
-    ASSERT_TRUE(other->StartSession(list, kCamera, "", "", "", -1, -1, Guid{}));
+    ASSERT_TRUE(SUCCEEDED(other->StartSession(list, kCamera, "", "", "", -1, -1, Guid{})));
     Pump(100);
     otherParent.reset();  // Qt deletes the session window with its parent
     EXPECT_FALSE(other->Window());

@@ -55,7 +55,7 @@ protected:
         session.countryCode = 1;
     }
     bool StartCard(int videoInput) {
-        return session.StartSession(formats, kTestCard, "", "", "", -1, videoInput, Guid{});
+        return SUCCEEDED(session.StartSession(formats, kTestCard, "", "", "", -1, videoInput, Guid{}));
     }
     ComPtr<IAMCrossbar> Crossbar() { return DeviceInterface<IAMCrossbar>(session.Graph(), kTestCard); }
     ComPtr<IAMTVTuner> Tuner() { return DeviceInterface<IAMTVTuner>(session.Graph(), kTestCard); }
@@ -72,7 +72,7 @@ TEST_F(SessionTuner, ProbeListsTheVideoInputsOnlyAndAWebcamListsNone) {
     session.ProbeDevice("Test Camera", "", formats, cameraInputs);
     EXPECT_TRUE(cameraInputs.empty());
     // Routing on a device without a crossbar does nothing and the build goes on.
-    EXPECT_TRUE(session.StartSession(formats, "Test Camera", "", "", "", -1, 1, Guid{}));
+    EXPECT_TRUE(SUCCEEDED(session.StartSession(formats, "Test Camera", "", "", "", -1, 1, Guid{})));
     EXPECT_TRUE(HasFilter(session.Graph(), "Preview Text Filter"));
 }
 
@@ -145,11 +145,11 @@ TEST_F(SessionTuner, TunerInputTunesTheChannelAndARefusedCountryEndsTheBuildSucc
     // A recording: the sound is rendered into the file after the tuning.
     session.captureMode = true;
     session.captureFileName = TestFile("cut.avi").string();
-    EXPECT_TRUE(session.StartSession(formats, kTestCard, "Test Mic", "", "", -1, 2, Guid{}));
+    EXPECT_TRUE(SUCCEEDED(session.StartSession(formats, kTestCard, "Test Mic", "", "", -1, 2, Guid{})));
     EXPECT_TRUE(HasFilter(session.Graph(), "Test Mic"));
     EXPECT_EQ(DownstreamOf(session.Graph(), "Test Mic"), "") << "the build ended at the country code";
     // Not the tuner input: the country code is never tried and the build goes to its end.
-    EXPECT_TRUE(session.StartSession(formats, kTestCard, "Test Mic", "", "", -1, 0, Guid{}));
+    EXPECT_TRUE(SUCCEEDED(session.StartSession(formats, kTestCard, "Test Mic", "", "", -1, 0, Guid{})));
     EXPECT_NE(DownstreamOf(session.Graph(), "Test Mic"), "");
 
     session.StopSession();
@@ -228,7 +228,7 @@ TEST_F(SessionTuner, RecordingThroughTheVirtualCardsTunerInputWritesAReadableFil
     session.captureFileName = file.string();
     session.channel = 5;
     // The virtual card's first crossbar input is its tuner.
-    ASSERT_TRUE(session.StartSession(formats, kCard, "", "", "", -1, 0, Guid{}));
+    ASSERT_TRUE(SUCCEEDED(session.StartSession(formats, kCard, "", "", "", -1, 0, Guid{})));
     EXPECT_EQ(RoutedTo(DeviceInterface<IAMCrossbar>(session.Graph(), kCard).Get(), 0), 0);
     Pump(1200);
     EXPECT_EQ(session.StopSession(), S_OK);

@@ -47,6 +47,10 @@ public:
         events.push_back({"MouseMove", button, shift, x, y});
     }
     void FireCapturing(int32_t seconds, int32_t dropped) override { events.push_back({"Capturing", seconds, dropped}); }
+    void FireCaptureError(int32_t code, const std::string& text) override {
+        events.push_back({"CaptureError", code});
+        errorTexts.push_back(text);
+    }
 
     std::vector<RecordedEvent> Named(const std::string& name) const {
         std::vector<RecordedEvent> out;
@@ -55,6 +59,7 @@ public:
         return out;
     }
     std::vector<RecordedEvent> events;
+    std::vector<std::string> errorTexts;
 };
 
 // Runs the event loop for `ms` milliseconds (timers, frames reaching the video window).
@@ -135,7 +140,7 @@ protected:
     // Start with the collection of a fresh probe of `device`.
     bool Start(const std::string& device, const std::string& audio = "", const std::string& videoCodec = "",
                const std::string& audioCodec = "", int videoFormat = -1) {
-        return session.StartSession(formats, device, audio, videoCodec, audioCodec, videoFormat, -1, Guid{});
+        return SUCCEEDED(session.StartSession(formats, device, audio, videoCodec, audioCodec, videoFormat, -1, Guid{}));
     }
 
     QWidget parent;

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <cstdio>
 
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "tests/engine/SessionTestSupport.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "overlay/OverlayConfig.h"
+#include "platform/contracts/OverlayConfig.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/FilterRegistration.h"
 #include "platform/com/ModuleLoader.h"

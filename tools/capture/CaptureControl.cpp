@@ -8,6 +8,7 @@ namespace {
 // The control's event DISPIDs.
 constexpr DISPID kCapturing = 1;
 constexpr DISPID kClientConnected = 2;
+constexpr DISPID kCaptureError = 3;
 
 int64_t IntegerOf(const Variant& value, int64_t fallback) {
     int64_t n = 0;
@@ -50,6 +51,8 @@ HRESULT CaptureControl::Create(const Handlers& handlers, std::string* step) {
             handlers.capturing(static_cast<int32_t>(IntegerOf(args[0], 0)), static_cast<int32_t>(IntegerOf(args[1], 0)));
         else if (dispid == kClientConnected && args.size() == 2 && handlers.clientConnected)
             handlers.clientConnected(static_cast<int16_t>(IntegerOf(args[0], 0)), TextOf(args[1]));
+        else if (dispid == kCaptureError && args.size() == 2 && handlers.captureError)
+            handlers.captureError(static_cast<int32_t>(IntegerOf(args[0], 0)), TextOf(args[1]));
         return S_OK;
     });
     if (FAILED(hr)) return fail("advising the event sink", hr);

@@ -20,6 +20,8 @@ public:
     struct Handlers {
         std::function<void(int32_t seconds, int32_t dropped)> capturing;
         std::function<void(int16_t clients, const std::string& addresses)> clientConnected;
+        // A start that failed, or a running capture that an error ended (the control stopped it).
+        std::function<void(int32_t code, const std::string& text)> captureError;
     };
 
     CaptureControl();

@@ -11,6 +11,7 @@
 
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/Unknown.h"
+#include "tools/capture/MediaDuration.h"
 #include "tools/capture/ScreenCommand.h"
 
 namespace fs = std::filesystem;
@@ -139,6 +140,7 @@ bool CaptureTool::CreateControl(CaptureControl& control) {
     handlers.clientConnected = [this](int16_t clients, const std::string& addresses) {
         out_ << "clients: " << clients << (addresses.empty() ? "" : " (" + addresses + ")") << std::endl;
     };
+    handlers.captureError = [this](int32_t, const std::string& text) { captureError_ = text; };
     std::string step;
     if (HRESULT hr = control.Create(handlers, &step); FAILED(hr)) {
         Fail(step + " failed (" + Hex(hr) + ")");
@@ -181,6 +183,8 @@ bool CaptureTool::Start(CaptureControl& control) {
     if (result == 0) return true;
     if (result == -2)
         Fail("the control has no output file to record to (Start returned -2)");
+    else if (result == -1 && captureError_)
+        Fail(*captureError_ + " (Start returned -1)");
     else if (result == -1)
         Fail("the capture could not be started (Start returned -1)");
     else
@@ -276,8 +280,16 @@ int CaptureTool::Record(CaptureControl& control, const CaptureRequest& request) 
         return Fail("DrawImage failed");
     }
     out_ << "recording " << file.string() << " for " << request.seconds << " s" << std::endl;
-    RunEventsFor(request.seconds * 1000);
+    // An error ends the recording early: the control has stopped it and finished the file.
+    RunEventsUntil([this] { return captureError_.has_value(); }, request.seconds * 1000);
     control.Call("Stop");
+    if (captureError_) {
+        const std::optional<double> held = MediaDurationSeconds(file);
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", held.value_or(0.0));
+        return Fail(*captureError_ + "; " + file.string() +
+                    (held ? " holds " + std::string(seconds) + " s" : " cannot be read"));
+    }
 
     const uintmax_t size = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
     if (size == 0) return Fail("nothing was written to " + file.string());

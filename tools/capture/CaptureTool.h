@@ -4,6 +4,7 @@
 // failures to `err`. Run() returns the exit code: 0 done, 1 failed, 2 a command line it does not
 // understand.
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -40,4 +41,6 @@ private:
     std::filesystem::path programFolder_;
     std::vector<HMODULE> modules_;
     int lastSecond_ = -1;
+    // What the control last told through its CaptureError event.
+    std::optional<std::string> captureError_;
 };

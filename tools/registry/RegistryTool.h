@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 
 class RegistryTool {
 public:

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/com/HResult.h"
+#include "platform/base/HResult.h"
 #include "platform/devices/DeviceState.h"
 #include "platform/devices/v4l2/V4l2Api.h"
 

@@ -12,6 +12,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 
+#include "platform/base/Log.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/filters/ByteStreamSink.h"
 #include "platform/dshow/filters/PixelLayout.h"
@@ -163,7 +164,11 @@ HRESULT AviMux::Stop() {
 
 int AviMux::WritePacket(void* opaque, uint8_t* data, int size) {
     auto* mux = static_cast<AviMux*>(opaque);
-    return SUCCEEDED(mux->sink_->Write(data, static_cast<ULONG>(size))) ? size : AVERROR(EIO);
+    HRESULT hr = mux->sink_->Write(data, static_cast<ULONG>(size));
+    if (SUCCEEDED(hr)) return size;
+    // The writer's own cause (a full disk, an I/O error) is what the graph is told.
+    if (SUCCEEDED(mux->writeError_)) mux->writeError_ = hr;
+    return AVERROR(EIO);
 }
 
 int64_t AviMux::SeekPacket(void* opaque, int64_t offset, int whence) {
@@ -356,9 +361,18 @@ HRESULT AviMux::Receive(AviMuxInputPin* pin, IMediaSample* sample) {
         stream->nextPts += samples;
     }
     if (stream->keyFrames || sample->IsSyncPoint() == S_OK) packet->flags |= AV_PKT_FLAG_KEY;
-    if (av_interleaved_write_frame(format_, packet) < 0) {
+    // Each packet goes to the file at once, so that the end of the last whole one is known: a
+    // recording whose writes fail (a full disk) is cut back to it and stays readable.
+    bool written = av_interleaved_write_frame(format_, packet) >= 0;
+    if (written) {
+        avio_flush(io_);
+        written = io_->error >= 0;
+    }
+    if (!written) {
         writeFailed_ = true;
-        NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
+        NotifyEvent(EC_ERRORABORT, FAILED(writeError_) ? writeError_ : E_FAIL, 0);
+    } else {
+        lastWholePacketEnd_ = avio_tell(io_);
     }
     return S_OK;
 }
@@ -378,6 +392,10 @@ void AviMux::FinishFileLocked(bool notify) {
         av_write_trailer(format_);
         avio_flush(io_);
         headerWritten_ = false;
+    }
+    if (sink_ && writeFailed_ && lastWholePacketEnd_ > 0) {
+        if (HRESULT hr = sink_->Truncate(lastWholePacketEnd_); FAILED(hr))
+            LogWarning("dshow", "AVI Mux: the file could not be cut back to its last whole frame (" + HResultText(hr) + ")");
     }
     if (sink_) sink_->Close();
     ReleaseLocked();
@@ -402,5 +420,7 @@ void AviMux::ReleaseLocked() {
     }
     headerWritten_ = false;
     writeFailed_ = false;
+    writeError_ = S_OK;
+    lastWholePacketEnd_ = 0;
     sink_.Reset();
 }

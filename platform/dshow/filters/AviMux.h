@@ -106,5 +106,7 @@ private:
     AVIOContext* io_ = nullptr;
     bool headerWritten_ = false;
     bool writeFailed_ = false;
+    HRESULT writeError_ = S_OK;  // the sink's first failure
+    int64_t lastWholePacketEnd_ = 0;  // file offset after the last packet written whole
     std::vector<Stream> streams_;
 };

@@ -16,6 +16,9 @@ struct IByteStreamSink : IUnknown {
     // Writes at the current position.
     virtual HRESULT Write(const void* data, ULONG size) = 0;
     virtual HRESULT Seek(LONGLONG offset, int origin, LONGLONG* position) = 0;
+    // Cuts the file to `size` bytes: what a mux keeps of a recording whose writes failed (the
+    // last chunk, written in part, goes).
+    virtual HRESULT Truncate(LONGLONG size) = 0;
     // The file is complete: it is closed.
     virtual HRESULT Close() = 0;
 

@@ -14,6 +14,7 @@ HRESULT FileWriterInputPin::Write(const void* data, ULONG size) { return writer_
 HRESULT FileWriterInputPin::Seek(LONGLONG offset, int origin, LONGLONG* position) {
     return writer_->SeekTo(offset, origin, position);
 }
+HRESULT FileWriterInputPin::Truncate(LONGLONG size) { return writer_->TruncateFile(size); }
 HRESULT FileWriterInputPin::Close() { return writer_->CloseFile(); }
 
 FileWriter::FileWriter() : WithInterfaces(CLSID_FileWriter, std::make_unique<FileWriterInputPin>(this)) {}
@@ -106,6 +107,16 @@ HRESULT FileWriter::SeekTo(LONGLONG offset, int origin, LONGLONG* position) {
     if (base + offset < 0) return E_INVALIDARG;
     position_ = base + offset;
     if (position) *position = position_;
+    return S_OK;
+}
+
+HRESULT FileWriter::TruncateFile(LONGLONG size) {
+    std::lock_guard lock(lock_);
+    if (fd_ < 0) return VFW_E_WRONG_STATE;
+    if (size < 0) return E_INVALIDARG;
+    if (::ftruncate(fd_, size) != 0) return HResultFromLastErrno();
+    size_ = size;
+    if (position_ > size) position_ = size;
     return S_OK;
 }
 

@@ -20,6 +20,7 @@ public:
     HRESULT Open() override;
     HRESULT Write(const void* data, ULONG size) override;
     HRESULT Seek(LONGLONG offset, int origin, LONGLONG* position) override;
+    HRESULT Truncate(LONGLONG size) override;
     HRESULT Close() override;
 
 private:
@@ -46,6 +47,7 @@ public:
     HRESULT OpenFile();
     HRESULT WriteBytes(const void* data, ULONG size);
     HRESULT SeekTo(LONGLONG offset, int origin, LONGLONG* position);
+    HRESULT TruncateFile(LONGLONG size);
     HRESULT CloseFile();
     bool IsOpen() const;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/base/Log.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/base/BaseFilter.h"
 #include "platform/dshow/base/Enumerators.h"
@@ -232,13 +233,22 @@ HRESULT FilterGraph::Render(IPin* output) {
     return VFW_E_CANNOT_RENDER;
 }
 
-HRESULT FilterGraph::RenderFile(const char*, const char*) { return E_NOTIMPL; }
-HRESULT FilterGraph::AddSourceFilter(const char*, const char*, IBaseFilter** filter) {
-    if (filter) *filter = nullptr;
+namespace {
+HRESULT NotImplemented(const char* method) {
+    LogWarning("dshow", std::string("FilterGraph::") + method + " is not implemented");
     return E_NOTIMPL;
 }
-HRESULT FilterGraph::SetLogFile(DWORD_PTR) { return S_OK; }
-HRESULT FilterGraph::Abort() { return S_OK; }
+}  // namespace
+
+// File playback and the graph's own log are not part of this graph manager; building runs to its
+// end on the caller's thread, so there is no operation in flight that Abort could stop.
+HRESULT FilterGraph::RenderFile(const char*, const char*) { return NotImplemented("RenderFile"); }
+HRESULT FilterGraph::AddSourceFilter(const char*, const char*, IBaseFilter** filter) {
+    if (filter) *filter = nullptr;
+    return NotImplemented("AddSourceFilter");
+}
+HRESULT FilterGraph::SetLogFile(DWORD_PTR) { return NotImplemented("SetLogFile (ORVANTA_LOG=dshow=debug logs graph building)"); }
+HRESULT FilterGraph::Abort() { return NotImplemented("Abort"); }
 HRESULT FilterGraph::ShouldOperationContinue() { return S_OK; }
 
 std::vector<ComPtr<IBaseFilter>> FilterGraph::DownstreamFirst() const {

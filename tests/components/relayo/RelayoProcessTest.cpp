@@ -142,14 +142,18 @@ TEST_F(RelayoProcessTest, QuitCommandEndsTheHelperAndFreesItsPort) {
 namespace {
 
 // nginx with its RTMP module on a loopback port, with a private configuration in the test's
-// folder; skipped when the packages are missing.
+// folder. The test skips only when the packages are missing: bootstrap installs them, so an nginx
+// that is there but does not listen is a failure.
 class NginxRtmp {
 public:
     static constexpr const char* kModule = "/usr/lib/nginx/modules/ngx_rtmp_module.so";
 
+    static bool Installed() {
+        return std::filesystem::exists(kModule) && std::filesystem::exists("/usr/sbin/nginx");
+    }
+
     explicit NginxRtmp(const std::filesystem::path& dir) : dir_(dir / "nginx"), port_(FreeLoopbackPort()) {
-        if (!std::filesystem::exists(kModule) || !std::filesystem::exists("/usr/sbin/nginx"))
-            return;
+        if (!Installed()) return;
         std::filesystem::create_directories(dir_);
         std::ofstream(dir_ / "nginx.conf") << "load_module " << kModule << ";\n"
                                            << "daemon off;\nmaster_process off;\n"
@@ -191,8 +195,9 @@ private:
 }  // namespace
 
 TEST_F(RelayoProcessTest, RtmpAddressGetsTheBroadcastPushedAsFlv) {
+    if (!NginxRtmp::Installed()) GTEST_SKIP() << "nginx with its RTMP module is not installed";
     NginxRtmp nginx(Dir());
-    if (!nginx.Listening()) GTEST_SKIP() << "nginx with its RTMP module is not installed";
+    ASSERT_TRUE(nginx.Listening()) << "nginx did not listen on loopback:\n" << nginx.Log();
     StartWriter(60);
     uint16_t port = FreeLoopbackPort();
     ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 3, file_.string(), nginx.Url())), 1);

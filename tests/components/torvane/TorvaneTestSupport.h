@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/MpegEncoderInterfaces.h"
+#include "platform/contracts/MpegEncoderInterfaces.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/ModuleLoader.h"
 #include "platform/dshow/CaptureInterfaces.h"

@@ -1,6 +1,7 @@
 // An ALSA capture device inside the audio capture filter, over ALSA's "null" PCM (no sound card
 // is touched): the pin opens the PCM in the connected format (reading it as another format would
 // overrun the samples, which the sanitizer build sees) and time-stamps what it reads without gaps.
+#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,7 +13,17 @@
 
 namespace {
 
+// Whether this machine's ALSA offers the null capture PCM at all (a library built without the
+// plugin has none); asked of ALSA itself, so that a failure of our own filter is never skipped.
+bool NullPcmOpens() {
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, "null", SND_PCM_STREAM_CAPTURE, 0) < 0) return false;
+    snd_pcm_close(pcm);
+    return true;
+}
+
 TEST(AlsaCapture, FilterReadsThePcmInTheConnectedFormat) {
+    if (!NullPcmOpens()) GTEST_SKIP() << "this ALSA has no null PCM";
     DeviceDescription null;
     null.kind = DeviceKind::Audio;
     null.name = "Null";
@@ -32,7 +43,7 @@ TEST(AlsaCapture, FilterReadsThePcmInTheConnectedFormat) {
     CaptureGraph run;
     ASSERT_EQ(run.Add(device.Get()), S_OK);
     ASSERT_EQ(run.Render(MEDIATYPE_Audio), S_OK);
-    if (FAILED(run.Run())) GTEST_SKIP() << "this ALSA has no usable null PCM";
+    ASSERT_TRUE(SUCCEEDED(run.Run()));
     for (int i = 0; i < 100 && run.log->Samples().size() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     run.Stop();
 

@@ -141,6 +141,7 @@ FakeV4l2Api::Node* FakeV4l2Api::NodeOf(int fd) {
 int FakeV4l2Api::Ioctl(int fd, unsigned long request, void* arg) {
     Node* node = NodeOf(fd);
     if (!node) return Fail(EBADF);
+    if (unplugged_) return Fail(ENODEV);
     return Answer(*node, request, arg);
 }
 
@@ -504,6 +505,7 @@ int FakeV4l2Api::Munmap(void* address, size_t) {
 int FakeV4l2Api::Poll(int fd, int) {
     Node* node = NodeOf(fd);
     if (!node) return Fail(EBADF);
+    if (unplugged_) return Fail(ENODEV);
     const json& sequence = List(Object(node->data, "stream"), "sequence");
     return node->streaming && !node->queued.empty() && node->nextFrame < sequence.size() ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 // the V4L2 seam, and logs every setting the code under test sends ("S_INPUT 2", "S_CTRL
 // 0x009a0901=1", ...). The state the setters change (input, frequency, standard, controls,
 // format) is kept per node, so later reads answer as the driver would.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -29,6 +30,9 @@ public:
     int Poll(int fd, int timeoutMs) override;
 
     const std::vector<std::string>& Log() const { return log_; }
+    // The device is pulled out: from now on every ioctl and poll fails with ENODEV, as the
+    // kernel answers for a node whose device is gone.
+    void Unplug() { unplugged_ = true; }
     int OpenCount() const { return openCount_; }
     int MappedBuffers() const { return static_cast<int>(mapped_.size()); }
 
@@ -41,6 +45,7 @@ private:
     std::vector<std::unique_ptr<Node>> nodes_;
     std::map<int, Node*> open_;
     int nextFd_ = 100;
+    std::atomic<bool> unplugged_{false};
     int openCount_ = 0;
     std::map<void*, size_t> mapped_;
     std::vector<std::string> log_;
