@@ -1,7 +1,6 @@
 #include "tools/capture/CaptureTool.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <cerrno>
@@ -11,6 +10,7 @@
 
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/Unknown.h"
+#include "platform/os/EventWait.h"
 
 namespace fs = std::filesystem;
 
@@ -20,22 +20,6 @@ std::string Hex(HRESULT hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(hr));
     return text;
-}
-
-// Turns the event loop (the control's timers, frames, the helper's reports) for `ms`, or until
-// `done` holds.
-template <class F>
-bool RunEventsUntil(F&& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        if (done()) return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-void RunEventsFor(int ms) {
-    RunEventsUntil([] { return false; }, ms);
 }
 
 // Whether `file` can be written, without leaving a file behind that was not there; why not.
@@ -288,11 +272,9 @@ int CaptureTool::Snapshot(CaptureControl& control, const CaptureRequest& request
             written = request.jpeg ? control.CallForInteger("SnapShotJPEG",
                                                             {Variant(file.string()), Variant(static_cast<int16_t>(request.quality))}, 0)
                                    : control.CallForInteger("SnapShot", {Variant(file.string())}, 0);
-            if (written != 0) return true;
-            RunEventsFor(200);
-            return false;
+            return written != 0;
         },
-        10000);
+        10000, 200);
     control.Call("Stop");
     if (written == 0) return Fail("no frame could be taken from the device");
     std::error_code ec;
