@@ -53,6 +53,10 @@
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/dshow/Uuids.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -434,20 +438,19 @@ double Floor(const fs::path& dir, const fs::path& clip, const fs::path& logo, co
     return Median(ms);
 }
 
-// Which stage a profiled function belongs to, by its module and name.
+// Which stage a profiled function belongs to, by its module and name. The scaler's code has no
+// symbols, so both conversions (the camera's YUV to RGB24 and the compressor's RGB24 to YUV) count
+// as one stage.
 std::string StageOf(const std::string& module, const std::string& symbol) {
     auto has = [&](const char* word) { return symbol.find(word) != std::string::npos; };
-    if (module.find("Lamina") != std::string::npos || module.find("libQt6Gui") != std::string::npos ||
-        module.find("freetype") != std::string::npos)
-        return "overlay";
-    if (module.find("swscale") != std::string::npos) {
-        // The camera turns the clip's YUV into RGB24; the compressor turns RGB24 back into YUV.
-        if (has("yuv2rgb") || has("yuv_420_rgb") || has("yuv420_rgb") || has("yuv2bgr")) return "capture";
-        return "conversion";
-    }
-    if (module.find("avcodec") != std::string::npos) return "encoder";
-    if (has("VideoFilePlayer") || has("pread") || has("filemap") || has("copy_page_to_iter")) return "capture";
-    if (has("AviMux") || has("FileWriter") || has("ext4") || has("write")) return "mux";
+    auto in = [&](const char* name) { return module.find(name) != std::string::npos; };
+    if (in("Lamina") || in("libQt6Gui") || in("freetype") || has("Overlay")) return "overlay";
+    if (in("swscale")) return "conversion";
+    if (in("avcodec") || in("avutil") || has("VideoCompressor")) return "encoder";
+    if (has("VideoFilePlayer") || has("pread") || has("filemap") || has("copy_page_to_iter") || has("_copy_to_iter") || has("FillBuffer") ||
+        has("xas_") || has("folio"))
+        return "capture";
+    if (in("avformat") || has("AviMux") || has("FileWriter") || has("ext4") || has("write") || has("jbd2")) return "mux";
     return "other";
 }
 
@@ -459,14 +462,14 @@ bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, 
     std::string seconds = "--seconds=" + std::to_string(options.seconds);
     std::string sizeArg = "--sizes=" + std::to_string(size.width) + "x" + std::to_string(size.height);
     // From two seconds in: the start of the program and of the session are not a frame's cost.
-    std::string command = "perf record -q -F 499 -D 2000 -o '" + data.string() + "' -- '" + self + "' --session-only='" +
+    std::string command = "perf record -q -F 1999 -D 2000 -o '" + data.string() + "' -- '" + self + "' --session-only='" +
                           clip.string() + "' " + sizeArg + " " + seconds + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) {
         std::printf("  stages: perf record failed (is perf installed and allowed?)\n");
         return false;
     }
     std::string report = Output("perf report -q -i '" + data.string() +
-                                "' --sort dso,sym --percent-limit 0 --stdio 2>/dev/null");
+                                "' --comm bench_engine --sort dso,sym --percent-limit 0 --stdio 2>/dev/null");
     std::map<std::string, double> stages;
     size_t at = 0;
     while (at < report.size()) {
@@ -475,7 +478,8 @@ bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, 
         at = end == std::string::npos ? report.size() : end + 1;
         double percent = 0;
         char module[256] = {}, symbol[512] = {};
-        // "    12.34%  libavcodec.so.59  [.] ff_something"
+        // "    12.34%  libavcodec.so.59  [.] ff_something" (the session's process only: not the
+        // ffprobe run on its file after the stop)
         if (std::sscanf(line.c_str(), " %lf%% %255s [%*c] %511[^\n]", &percent, module, symbol) != 3) continue;
         stages[StageOf(module, symbol)] += percent;
     }
@@ -485,8 +489,9 @@ bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, 
         std::printf("  stages: the profile holds no samples\n");
         return false;
     }
-    std::printf("  session by stage (perf, preview off; %.3f ms/frame, %.3f above the floor):\n", sessionMs,
-                sessionMs - floorMs);
+    std::printf("  session by stage (perf, preview off; %.3f ms/frame, %.3f above the floor; \"other\" is the "
+                "kernel's scheduling and interrupts, the C library, the event loop):\n",
+                sessionMs, sessionMs - floorMs);
     for (const char* stage : {"capture", "conversion", "overlay", "encoder", "mux", "other"})
         std::printf("    %-10s %5.1f%%  ~%.3f ms/frame\n", stage, 100.0 * stages[stage] / total,
                     sessionMs * stages[stage] / total);
@@ -621,6 +626,8 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     Options options = ParseOptions(argc, argv);
+    // The encoder's warnings (clipped coefficients at a low bit rate) would bury the figures.
+    av_log_set_level(AV_LOG_ERROR);
     if (options.hdOnly) {
         // Before any thread exists, so that every thread of the session inherits the one core.
         cpu_set_t one;
