@@ -55,19 +55,6 @@ void UseCamera(const std::string& file) {
     setenv("ORVANTA_DEVICES", list.c_str(), 1);
 }
 
-ComPtr<IBaseFilter> BindCamera() {
-    ComPtr<ICreateDevEnum> devices;
-    CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf());
-    ComPtr<IEnumMoniker> list;
-    ComPtr<IBaseFilter> filter;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, list.ReleaseAndGetAddressOf(), 0) != S_OK)
-        return filter;
-    ComPtr<IMoniker> moniker;
-    if (list->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
-        moniker->BindToObject(nullptr, nullptr, IBaseFilter::iid, filter.ReleaseAndGetVoidAddress());
-    return filter;
-}
-
 // Every sample's slot and bytes.
 class Frames : public ComObject<ISampleGrabberCB> {
 public:
@@ -118,7 +105,7 @@ std::vector<Frames::Seen> Play(IBaseFilter* camera, int ms, const AM_MEDIA_TYPE*
 TEST(VideoFileCamera, PlaysTheFileInALoopAtItsOwnRate) {
     WriteClip();
     UseCamera(R"("clip.y4m")");  // relative to the list's folder
-    ComPtr<IBaseFilter> camera = BindCamera();
+    ComPtr<IBaseFilter> camera = BindFirstVideoDevice();
     ASSERT_TRUE(camera);
 
     // The file decides the formats: its own size and rate, as RGB24 and as its own I420.
@@ -176,7 +163,7 @@ TEST(VideoFileCamera, RawRgbFramesArriveRightWayUp) {
         out << white << grey << grey << white;
     }
     UseCamera(R"({"path": ")" + file.string() + R"(", "format": "RGB24", "width": 4, "height": 2, "frameRate": 20})");
-    ComPtr<IBaseFilter> camera = BindCamera();
+    ComPtr<IBaseFilter> camera = BindFirstVideoDevice();
     ASSERT_TRUE(camera);
     const auto seen = Play(camera.Get(), 400);
     ASSERT_GE(seen.size(), 3u);
@@ -237,7 +224,7 @@ TEST(VideoFileCamera, BadFilesAreRefusedWithWhatIsWrong) {
 TEST(VideoFileCamera, FileCutShortWhilePlayingStopsTheStreamWithAMessage) {
     fs::path clip = WriteClip("shrinking.y4m");
     UseCamera(R"("shrinking.y4m")");
-    ComPtr<IBaseFilter> camera = BindCamera();
+    ComPtr<IBaseFilter> camera = BindFirstVideoDevice();
     ASSERT_TRUE(camera);
     // After the list was read the file loses the end of its last frame.
     fs::resize_file(clip, fs::file_size(clip) - 10);
