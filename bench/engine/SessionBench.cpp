@@ -1,24 +1,27 @@
-// The capture session's cost per recorded frame against FFmpeg making the same file.
+// The capture session's cost per recorded frame against FFmpeg encoding the same frames.
 //
-// Session: the virtual camera at 640x480, 25 fps, with the text, date and logo overlays, into AVI
-// through "MPEG-4 Video Codec V2" at a fixed bit rate, recording in real time for a few seconds.
-// Its cost is the CPU time (user + system, every thread) of this process from the start of the
-// session to its stop, divided by the frames in the file; the preview branch (second overlay,
-// grabber, video window) runs as it always does and counts too.
-// FFmpeg: a generated 640x480 25 fps picture, drawtext for the text and the date, overlay of the
-// same logo (keyed on the same colour), msmpeg4v2 at the same bit rate, key frame distance and
-// one encoder thread, as many frames as the session recorded, run as a child process in the same
-// run; its CPU time comes from wait4. Both are CPU times, so a busy machine distorts neither side.
-// Printed per run: both times per frame and their ratio (target: at most 1.00), then the spread.
+// Both sides encode one YUV4MPEG2 clip, written once per size from the virtual camera's test
+// picture (50 frames, played in a loop): the session through a virtual camera that plays the clip
+// at its rate, FFmpeg reading it with -stream_loop. Both draw the same text, date and keyed logo,
+// encode with "MPEG-4 Video Codec V2" (msmpeg4v2) at the same bit rate, key frame distance and one
+// encoder thread, into AVI.
+// The session's cost is the CPU time (user + system, every thread) of this process from the start
+// of the session to its stop, divided by the frames in its file; FFmpeg's is the CPU time of its
+// child process (wait4) for as many frames, divided by the frames in its file. Both are CPU
+// times, so a busy machine distorts neither much, but the load average is printed beside every
+// figure. Each figure is the median of --runs runs of --seconds seconds, with the preview off
+// (the target) and on. The floor is FFmpeg encoding the same frames with no overlay; the session's
+// cost above it is split by stage with a perf profile of one more run (--profile, needs perf).
+// Both files' bit rates must lie within 15% of each other, else the two did different work.
 //
 // Second measurement (a child process of this program pinned to one core before any thread
 // exists): the camera as a 1920x1080 30 fps fixed-caps device through the same overlays and
-// compressor, its dropped frames as the
-// Capturing events and the device's IAMDroppedFrames report them, and frames recorded against the
-// frames the recording time should give.
+// compressor, its dropped frames as the Capturing events and the device's IAMDroppedFrames report
+// them, and frames recorded against the frames the recording time should give.
 //
-// Options: --seconds=N (default 10), --runs=N (default 3), --no-hd; others are ignored (the
-// benchmark runner passes its own to every benchmark).
+// Options: --seconds=N (default 10), --runs=N (default 5), --sizes=640x480,1920x1080, --no-hd,
+// --profile; others are ignored (the benchmark runner passes its own to every benchmark).
+// Exit code 1 when either side fails to run.
 #include <sched.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -35,8 +38,10 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,8 +49,13 @@
 #include "platform/codecs/CompressorSettings.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/ModuleLoader.h"
+#include "platform/devices/CaptureDevices.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/dshow/Uuids.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 extern char** environ;
 
@@ -53,19 +63,29 @@ namespace fs = std::filesystem;
 
 namespace {
 const char* const kCamera = "Orvanta Virtual Camera";
+const char* const kClipCamera = "Bench Clip Camera";
 const char* const kCompressor = "MPEG-4 Video Codec V2";
 const char* const kFontName = "DejaVu Sans";
 const char* const kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kText = "Orvanta capture bench";
 constexpr int kBitRateKbps = 1500;
 constexpr int kKeyFrameEvery = 15;
+constexpr int kClipFrames = 50;
+constexpr double kSameBitRate = 0.15;  // both files within 15% of each other
 constexpr COLORREF kLogoKey = 0x00FF00FF;  // magenta, 0x00BBGGRR
+
+struct Size {
+    int width, height, rate;
+};
 
 struct Options {
     int seconds = 10;
-    int runs = 3;
+    int runs = 5;
     bool hd = true;
     bool hdOnly = false;
+    bool profile = false;
+    fs::path sessionClip;  // --session-only=CLIP: one session run for the profiler
+    std::vector<Size> sizes{{640, 480, 25}, {1920, 1080, 30}};
 };
 
 double CpuSeconds(const rusage& u) {
@@ -77,6 +97,17 @@ double ProcessCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return CpuSeconds(u);
+}
+
+// The machine's load average over the last minute, as /proc/loadavg gives it.
+std::string LoadAverage() {
+    FILE* f = std::fopen("/proc/loadavg", "r");
+    if (!f) return "?";
+    char text[64] = {};
+    if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+    std::fclose(f);
+    std::string load = text;
+    return load.substr(0, load.find(' '));
 }
 
 // Waits in the event loop (blocking, not polling: the waiting adds nothing to the CPU time).
@@ -97,17 +128,44 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-// codec,width,height,r_frame_rate,bit_rate,nb_read_packets of the first video stream.
-std::string ProbeVideo(const fs::path& file) {
-    return Output("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
-                  "stream=codec_name,width,height,r_frame_rate,bit_rate,nb_read_packets -of csv=p=0 '" +
-                  file.string() + "' 2>/dev/null");
-}
+// What ffprobe says of a file's first video stream.
+struct FileFacts {
+    std::string codec;
+    int width = 0, height = 0;
+    long frames = 0;
+    long bitRate = 0;  // bits a second of the video stream
+    uintmax_t bytes = 0;
+    std::string Text() const {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s %dx%d, %ju bytes, %ld frames, %.0f kb/s", codec.c_str(), width, height,
+                      bytes, frames, static_cast<double>(bitRate) / 1000.0);
+        return text;
+    }
+};
 
-long FramesIn(const fs::path& file) {
-    std::string probe = ProbeVideo(file);
-    size_t comma = probe.rfind(',');
-    return comma == std::string::npos ? 0 : std::atol(probe.c_str() + comma + 1);
+FileFacts Probe(const fs::path& file) {
+    FileFacts facts;
+    std::error_code ec;
+    facts.bytes = fs::file_size(file, ec);
+    if (ec) return facts;
+    // codec_name,width,height,bit_rate,nb_read_packets
+    std::string probe = Output("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                               "stream=codec_name,width,height,bit_rate,nb_read_packets -of csv=p=0 '" +
+                               file.string() + "' 2>/dev/null");
+    std::vector<std::string> fields;
+    for (size_t at = 0;;) {
+        size_t comma = probe.find(',', at);
+        fields.push_back(probe.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    if (fields.size() < 5) return facts;
+    facts.codec = fields[0];
+    facts.width = std::atoi(fields[1].c_str());
+    facts.height = std::atoi(fields[2].c_str());
+    facts.bitRate = std::atol(fields[3].c_str());
+    facts.frames = std::atol(fields[4].c_str());
+    return facts;
 }
 
 // Runs `args` as a child process; its CPU time, or a negative number when it failed.
@@ -141,8 +199,7 @@ struct SessionResult {
     bool ok = false;
     double cpuSeconds = 0;
     double wallSeconds = 0;  // from the start returning to the stop
-    long frames = 0;
-    std::string probe;
+    FileFacts file;
     int capturingEvents = 0;
     int32_t capturingDropped = -1;
     LONG dropped = -1, notDropped = -1;
@@ -150,12 +207,12 @@ struct SessionResult {
 };
 
 // The device's own count of dropped and delivered frames, found as the session's timer finds it.
-void ReadDroppedFrames(CCaptureSession& session, SessionResult& result) {
+void ReadDroppedFrames(CCaptureSession& session, const char* camera, SessionResult& result) {
     ComPtr<ICaptureGraphBuilder2> builder;
     if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, &builder))) return;
     builder->SetFiltergraph(session.Graph());
     ComPtr<IBaseFilter> device;
-    if (FAILED(session.Graph()->FindFilterByName(kCamera, device.ReleaseAndGetAddressOf())) || !device) return;
+    if (FAILED(session.Graph()->FindFilterByName(camera, device.ReleaseAndGetAddressOf())) || !device) return;
     ComPtr<IAMDroppedFrames> dropped;
     builder->FindInterface(nullptr, &MEDIATYPE_Video, device.Get(), IAMDroppedFrames::iid,
                            dropped.ReleaseAndGetVoidAddress());
@@ -170,10 +227,9 @@ void ReadDroppedFrames(CCaptureSession& session, SessionResult& result) {
     }
 }
 
-// Records `seconds` of the camera at width x height with every overlay: through the user format
-// (25 fps), or else at the device's last capability (a fixed-caps camera of that size).
-SessionResult RecordSession(const fs::path& file, const fs::path& logo, int width, int height, bool userFormat,
-                            int seconds) {
+// Records `seconds` of `camera` (at its default format) with every overlay, the preview on or off.
+SessionResult RecordSession(const char* camera, const fs::path& file, const fs::path& logo, int width, int height,
+                            bool preview, int seconds) {
     SessionResult result;
     QWidget parent;
     parent.resize(320, 240);
@@ -183,18 +239,14 @@ SessionResult RecordSession(const fs::path& file, const fs::path& logo, int widt
     session.ownerControl = &owner;
     session.CreateSessionWindow(&parent);
     VideoFormatList formats;
-    if (userFormat) {
-        session.useUserFormat = true;
-        session.userWidth = width;
-        session.userHeight = height;
-    }
     session.captureMode = true;
     session.captureAudio = false;
+    session.showPreview = preview;
     session.useVideoCompressor = true;
     session.captureFileName = file.string();
 
     double cpuBegin = ProcessCpuSeconds();
-    if (!session.StartSession(formats, kCamera, "", kCompressor, "", -1, -1, Guid{})) {
+    if (!session.StartSession(formats, camera, "", kCompressor, "", -1, -1, Guid{})) {
         std::fprintf(stderr, "the session did not start\n");
         return result;
     }
@@ -208,31 +260,59 @@ SessionResult RecordSession(const fs::path& file, const fs::path& logo, int widt
     session.UpdateDateOverlay(0, 0, kFontName, 16, 10, height - 30, 0x0000FFFF);
     session.DrawImageOverlay(width - 170, 10, logo.string(), kLogoKey, 0);
     RunEventLoop(seconds * 1000);
-    ReadDroppedFrames(session, result);
+    ReadDroppedFrames(session, camera, result);
     result.wallSeconds = static_cast<double>(wall.elapsed()) / 1000.0;
     HRESULT stopped = session.StopSession();
     result.cpuSeconds = ProcessCpuSeconds() - cpuBegin;
     result.capturingEvents = owner.events;
     result.capturingDropped = owner.lastDropped;
-    result.probe = ProbeVideo(file);
-    result.frames = FramesIn(file);
-    result.ok = stopped == S_OK && result.frames > 0;
+    result.file = Probe(file);
+    result.ok = stopped == S_OK && result.file.frames > 0;
     return result;
 }
 
-// The same file by FFmpeg: generated picture, text, date, keyed logo, msmpeg4v2.
-double RecordFfmpeg(const fs::path& file, const fs::path& logo, int width, int height, long frames) {
-    std::string size = std::to_string(width) + "x" + std::to_string(height);
-    std::string font = std::string("fontfile=") + kFontFile;
-    std::string graph = "[1:v]colorkey=0xFF00FF:0.01:0[logo];[0:v]drawtext=" + font + ":text='" + kText +
-                        "':fontsize=20:fontcolor=white:x=10:y=10,drawtext=" + font +
-                        ":text='%{localtime}':fontsize=16:fontcolor=yellow:x=10:y=" + std::to_string(height - 30) +
-                        "[base];[base][logo]overlay=" + std::to_string(width - 170) + ":10[v]";
-    return ChildCpuSeconds({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                            "testsrc=size=" + size + ":rate=25", "-i", logo.string(), "-filter_complex", graph,
-                            "-map", "[v]", "-frames:v", std::to_string(frames), "-c:v", "msmpeg4v2", "-b:v",
-                            std::to_string(kBitRateKbps) + "k", "-g", std::to_string(kKeyFrameEvery), "-bf", "0",
-                            "-threads", "1", "-filter_threads", "1", file.string()});
+// FFmpeg encoding `frames` frames of the clip with the same settings, with the session's
+// overlays or none (the floor). Its CPU seconds, negative when it failed.
+double RecordFfmpeg(const fs::path& clip, const fs::path& file, const fs::path& logo, const Size& size, long frames,
+                    bool overlays) {
+    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i", clip.string()};
+    if (overlays) {
+        std::string font = std::string("fontfile=") + kFontFile;
+        std::string graph = "[1:v]colorkey=0xFF00FF:0.01:0[logo];[0:v]drawtext=" + font + ":text='" + kText +
+                            "':fontsize=20:fontcolor=white:x=10:y=10,drawtext=" + font +
+                            ":text='%{localtime}':fontsize=16:fontcolor=yellow:x=10:y=" + std::to_string(size.height - 30) +
+                            "[base];[base][logo]overlay=" + std::to_string(size.width - 170) + ":10[v]";
+        args.insert(args.end(), {"-i", logo.string(), "-filter_complex", graph, "-map", "[v]"});
+    }
+    args.insert(args.end(), {"-frames:v", std::to_string(frames), "-c:v", "msmpeg4v2", "-b:v",
+                             std::to_string(kBitRateKbps) + "k", "-g", std::to_string(kKeyFrameEvery), "-bf", "0",
+                             "-threads", "1", "-filter_threads", "1", file.string()});
+    return ChildCpuSeconds(args);
+}
+
+// The clip both sides encode: kClipFrames frames of the virtual camera's test picture.
+bool WriteClip(const fs::path& file, const Size& size) {
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out) return false;
+    std::fprintf(out, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n", size.width, size.height, size.rate);
+    std::vector<uint8_t> frame(static_cast<size_t>(size.width) * size.height * 3 / 2);
+    bool ok = true;
+    for (int n = 0; n < kClipFrames && ok; ++n) {
+        ok = DrawTestPicture(MEDIASUBTYPE_I420, size.width, size.height, static_cast<uint32_t>(n), 0, frame.data(),
+                             frame.size()) &&
+             std::fputs("FRAME\n", out) >= 0 && std::fwrite(frame.data(), 1, frame.size(), out) == frame.size();
+    }
+    return std::fclose(out) == 0 && ok;
+}
+
+// The device list with one camera playing `clip`.
+bool UseClipCamera(const fs::path& dir, const fs::path& clip) {
+    fs::path file = dir / "clip-devices.json";
+    FILE* out = std::fopen(file.c_str(), "w");
+    if (!out) return false;
+    std::fprintf(out, R"({"devices": [{"name": "%s", "kind": "video", "file": "%s", "preview": "capture"}]})",
+                 kClipCamera, clip.c_str());
+    return std::fclose(out) == 0 && setenv("ORVANTA_DEVICES", file.c_str(), 1) == 0;
 }
 
 // A 160x80 logo on the key colour: a filled panel with a word on it.
@@ -288,51 +368,180 @@ double Median(std::vector<double> v) {
 void PrintSpread(const char* what, const std::vector<double>& v, const char* unit) {
     if (v.empty()) return;
     auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-    std::printf("  %-28s median %.3f%s, min %.3f, max %.3f (%zu runs)\n", what, Median(v), unit, *lo, *hi, v.size());
+    std::printf("  %-34s median %.3f%s, min %.3f, max %.3f (%zu runs)\n", what, Median(v), unit, *lo, *hi, v.size());
 }
 
-int RunComparison(const fs::path& dir, const fs::path& logo, const Options& options) {
+bool SameBitRate(const FileFacts& a, const FileFacts& b) {
+    if (a.bitRate <= 0 || b.bitRate <= 0) return false;
+    double high = static_cast<double>(std::max(a.bitRate, b.bitRate));
+    return std::abs(static_cast<double>(a.bitRate - b.bitRate)) <= kSameBitRate * high;
+}
+
+// One preview setting at one size: the session and FFmpeg, --runs times. The median ratio, or a
+// negative number when a side failed.
+struct Comparison {
+    double ratio = -1;
+    double sessionMs = 0, ffmpegMs = 0;
+};
+
+Comparison Compare(const fs::path& dir, const fs::path& clip, const fs::path& logo, const Size& size, bool preview,
+                   const Options& options) {
     std::vector<double> sessionMs, ffmpegMs, ratios;
+    const char* label = preview ? "preview on" : "preview off";
     for (int run = 1; run <= options.runs; ++run) {
-        fs::path sessionFile = dir / ("session-" + std::to_string(run) + ".avi");
-        fs::path ffmpegFile = dir / ("ffmpeg-" + std::to_string(run) + ".avi");
-        SessionResult s = RecordSession(sessionFile, logo, 640, 480, true, options.seconds);
+        fs::path sessionFile = dir / "session.avi", ffmpegFile = dir / "ffmpeg.avi";
+        SessionResult s = RecordSession(kClipCamera, sessionFile, logo, size.width, size.height, preview, options.seconds);
         if (!s.ok) {
-            std::printf("run %d: the session did not record (%s)\n", run, s.probe.c_str());
-            return 1;
+            std::printf("run %d: the session did not record (%s)\n", run, s.file.Text().c_str());
+            return {};
         }
-        double ffmpegCpu = RecordFfmpeg(ffmpegFile, logo, 640, 480, s.frames);
-        long ffmpegFrames = FramesIn(ffmpegFile);
-        if (ffmpegCpu < 0 || ffmpegFrames <= 0) {
-            std::printf("run %d: the FFmpeg command failed\n", run);
-            return 1;
+        double ffmpegCpu = RecordFfmpeg(clip, ffmpegFile, logo, size, s.file.frames, true);
+        FileFacts f = Probe(ffmpegFile);
+        if (ffmpegCpu < 0 || f.frames <= 0) {
+            std::printf("run %d: the FFmpeg reference failed to run\n", run);
+            return {};
         }
-        double perSession = s.cpuSeconds * 1000.0 / static_cast<double>(s.frames);
-        double perFfmpeg = ffmpegCpu * 1000.0 / static_cast<double>(ffmpegFrames);
+        double perSession = s.cpuSeconds * 1000.0 / static_cast<double>(s.file.frames);
+        double perFfmpeg = ffmpegCpu * 1000.0 / static_cast<double>(f.frames);
         sessionMs.push_back(perSession);
         ffmpegMs.push_back(perFfmpeg);
         ratios.push_back(perSession / perFfmpeg);
-        std::printf("run %d: 640x480 25 fps, text+date+logo, %s %d kb/s\n", run, kCompressor, kBitRateKbps);
-        std::printf("  session: %ld frames in %.2f s, CPU %.3f s = %.3f ms/frame; file %s\n", s.frames, s.wallSeconds,
-                    s.cpuSeconds, perSession, s.probe.c_str());
-        std::printf("  ffmpeg:  %ld frames, CPU %.3f s = %.3f ms/frame; file %s\n", ffmpegFrames, ffmpegCpu, perFfmpeg,
-                    ProbeVideo(ffmpegFile).c_str());
-        std::printf("  ratio session/ffmpeg (CPU per frame): %.2f (target <= 1.00)\n", perSession / perFfmpeg);
+        std::printf("run %d, %dx%d %d fps, %s, load %s: session %.3f ms/frame (%ld frames in %.2f s, CPU %.3f s), "
+                    "ffmpeg %.3f ms/frame, ratio %.2f\n",
+                    run, size.width, size.height, size.rate, label, LoadAverage().c_str(), perSession, s.file.frames,
+                    s.wallSeconds, s.cpuSeconds, perFfmpeg, perSession / perFfmpeg);
+        std::printf("  session file: %s\n  ffmpeg file:  %s\n  bit rates %s\n", s.file.Text().c_str(), f.Text().c_str(),
+                    SameBitRate(s.file, f) ? "within 15% of each other: the same work"
+                                           : "NOT within 15% of each other: the two did different work");
         std::fflush(stdout);
         std::error_code ignored;
         fs::remove(sessionFile, ignored);
         fs::remove(ffmpegFile, ignored);
     }
-    std::printf("640x480 summary:\n");
     PrintSpread("session CPU per frame", sessionMs, " ms");
     PrintSpread("ffmpeg CPU per frame", ffmpegMs, " ms");
-    PrintSpread("ratio", ratios, "");
-    std::fflush(stdout);
-    return 0;
+    return {Median(ratios), Median(sessionMs), Median(ffmpegMs)};
 }
 
-// The camera as a fixed-caps device of one capability, 1920x1080 RGB24 at 30 fps: the scalable
-// camera's user format runs at 25 fps, and its list of sizes stops short of 1920x1080.
+// FFmpeg encoding the same frames with no overlay: the least the work can cost. Median ms/frame.
+double Floor(const fs::path& dir, const fs::path& clip, const fs::path& logo, const Size& size, long frames,
+             const Options& options) {
+    std::vector<double> ms;
+    for (int run = 1; run <= options.runs; ++run) {
+        fs::path file = dir / "floor.avi";
+        double cpu = RecordFfmpeg(clip, file, logo, size, frames, false);
+        FileFacts f = Probe(file);
+        if (cpu < 0 || f.frames <= 0) return -1;
+        ms.push_back(cpu * 1000.0 / static_cast<double>(f.frames));
+        if (run == 1) std::printf("  floor file:   %s\n", f.Text().c_str());
+    }
+    return Median(ms);
+}
+
+// Which stage a profiled function belongs to, by its module and name. The scaler's code has no
+// symbols, so both conversions (the camera's YUV to RGB24 and the compressor's RGB24 to YUV) count
+// as one stage.
+std::string StageOf(const std::string& module, const std::string& symbol) {
+    auto has = [&](const char* word) { return symbol.find(word) != std::string::npos; };
+    auto in = [&](const char* name) { return module.find(name) != std::string::npos; };
+    if (in("Lamina") || in("libQt6Gui") || in("freetype") || has("Overlay")) return "overlay";
+    if (in("swscale")) return "conversion";
+    if (in("avcodec") || in("avutil") || has("VideoCompressor")) return "encoder";
+    if (has("VideoFilePlayer") || has("pread") || has("filemap") || has("copy_page_to_iter") || has("_copy_to_iter") || has("FillBuffer") ||
+        has("xas_") || has("folio"))
+        return "capture";
+    if (in("avformat") || has("AviMux") || has("FileWriter") || has("ext4") || has("write") || has("jbd2")) return "mux";
+    return "other";
+}
+
+// One more preview-off session under perf; the share of its samples in each stage.
+bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, const Options& options,
+                   double sessionMs, double floorMs) {
+    fs::path data = dir / "perf.data";
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string seconds = "--seconds=" + std::to_string(options.seconds);
+    std::string sizeArg = "--sizes=" + std::to_string(size.width) + "x" + std::to_string(size.height);
+    // From two seconds in: the start of the program and of the session are not a frame's cost.
+    std::string command = "perf record -q -F 1999 -D 2000 -o '" + data.string() + "' -- '" + self + "' --session-only='" +
+                          clip.string() + "' " + sizeArg + " " + seconds + " >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) {
+        std::printf("  stages: perf record failed (is perf installed and allowed?)\n");
+        return false;
+    }
+    std::string report = Output("perf report -q -i '" + data.string() +
+                                "' --comm bench_engine --sort dso,sym --percent-limit 0 --stdio 2>/dev/null");
+    std::map<std::string, double> stages;
+    size_t at = 0;
+    while (at < report.size()) {
+        size_t end = report.find('\n', at);
+        std::string line = report.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? report.size() : end + 1;
+        double percent = 0;
+        char module[256] = {}, symbol[512] = {};
+        // "    12.34%  libavcodec.so.59  [.] ff_something" (the session's process only: not the
+        // ffprobe run on its file after the stop)
+        if (std::sscanf(line.c_str(), " %lf%% %255s [%*c] %511[^\n]", &percent, module, symbol) != 3) continue;
+        stages[StageOf(module, symbol)] += percent;
+    }
+    double total = 0;
+    for (auto& [stage, percent] : stages) total += percent;
+    if (total <= 0) {
+        std::printf("  stages: the profile holds no samples\n");
+        return false;
+    }
+    std::printf("  session by stage (perf, preview off; %.3f ms/frame, %.3f above the floor; \"other\" is the "
+                "kernel's scheduling and interrupts, the C library, the event loop):\n",
+                sessionMs, sessionMs - floorMs);
+    for (const char* stage : {"capture", "conversion", "overlay", "encoder", "mux", "other"})
+        std::printf("    %-10s %5.1f%%  ~%.3f ms/frame\n", stage, 100.0 * stages[stage] / total,
+                    sessionMs * stages[stage] / total);
+    return true;
+}
+
+int RunComparisons(const fs::path& dir, const fs::path& logo, const Options& options) {
+    int rc = 0;
+    for (const Size& size : options.sizes) {
+        fs::path clip = dir / ("clip-" + std::to_string(size.width) + "x" + std::to_string(size.height) + ".y4m");
+        if (!WriteClip(clip, size) || !UseClipCamera(dir, clip)) {
+            std::printf("cannot write the clip %s\n", clip.c_str());
+            return 1;
+        }
+        std::printf("== %dx%d %d fps: the same %d-frame clip, text+date+logo, %s %d kb/s, AVI\n", size.width, size.height,
+                    size.rate, kClipFrames, kCompressor, kBitRateKbps);
+        std::fflush(stdout);
+        Comparison off = Compare(dir, clip, logo, size, false, options);
+        if (off.ratio < 0) return 1;
+        Comparison on = Compare(dir, clip, logo, size, true, options);
+        if (on.ratio < 0) return 1;
+        const long frames = static_cast<long>(options.seconds) * size.rate;
+        double floorMs = Floor(dir, clip, logo, size, frames, options);
+        if (floorMs < 0) {
+            std::printf("the FFmpeg floor (no overlay) failed to run\n");
+            return 1;
+        }
+        std::printf("%dx%d ratio session/ffmpeg, CPU per frame, preview off: %.2f (target <= 0.90); "
+                    "preview on: %.2f (target <= 1.00); load %s\n",
+                    size.width, size.height, off.ratio, on.ratio, LoadAverage().c_str());
+        std::printf("  floor (ffmpeg, no overlay) %.3f ms/frame; session above it %.3f ms/frame (preview off), "
+                    "ffmpeg's overlays %.3f ms/frame\n",
+                    floorMs, off.sessionMs - floorMs, off.ffmpegMs - floorMs);
+        std::fflush(stdout);
+        if (options.profile) ProfileStages(dir, clip, size, options, off.sessionMs, floorMs);
+        std::error_code ignored;
+        fs::remove(clip, ignored);
+    }
+    return rc;
+}
+
+// One session run alone (for the profiler): the camera playing the given clip, preview off.
+int RunSessionOnly(const fs::path& dir, const fs::path& logo, const Options& options) {
+    const Size& size = options.sizes.front();
+    if (!UseClipCamera(dir, options.sessionClip)) return 1;
+    SessionResult s = RecordSession(kClipCamera, dir / "session.avi", logo, size.width, size.height, false, options.seconds);
+    return s.ok ? 0 : 1;
+}
+
+// The camera as a fixed-caps device of one capability, 1920x1080 RGB24 at 30 fps.
 bool UseHdCamera(const fs::path& dir) {
     fs::path file = dir / "devices.json";
     FILE* out = std::fopen(file.c_str(), "w");
@@ -347,16 +556,16 @@ bool UseHdCamera(const fs::path& dir) {
 int RunPinnedHd(const fs::path& dir, const fs::path& logo, const Options& options) {
     int cpu = sched_getcpu();
     fs::path file = dir / "hd.avi";
-    SessionResult s = RecordSession(file, logo, 1920, 1080, false, options.seconds);
+    SessionResult s = RecordSession(kCamera, file, logo, 1920, 1080, true, options.seconds);
     if (!s.ok) {
-        std::printf("1920x1080: the session did not record (%s)\n", s.probe.c_str());
+        std::printf("1920x1080: the session did not record (%s)\n", s.file.Text().c_str());
         return 1;
     }
     double expected = s.wallSeconds * 30.0;
-    std::printf("1920x1080 30 fps, text+date+logo, %s, pinned to core %d, %.2f s recorded:\n", kCompressor, cpu,
-                s.wallSeconds);
-    std::printf("  frames in the file %ld, expected %.0f (%.1f%%); file %s\n", s.frames, expected,
-                100.0 * static_cast<double>(s.frames) / expected, s.probe.c_str());
+    std::printf("1920x1080 30 fps, text+date+logo, preview on, %s, pinned to core %d, %.2f s recorded, load %s:\n",
+                kCompressor, cpu, s.wallSeconds, LoadAverage().c_str());
+    std::printf("  frames in the file %ld, expected %.0f (%.1f%%); file %s\n", s.file.frames, expected,
+                100.0 * static_cast<double>(s.file.frames) / expected, s.file.Text().c_str());
     std::printf("  dropped: last Capturing event %d (%d events), IAMDroppedFrames dropped %ld, not dropped %ld\n",
                 s.capturingDropped, s.capturingEvents, static_cast<long>(s.dropped), static_cast<long>(s.notDropped));
     if (!s.droppedFrames.empty()) {
@@ -365,7 +574,7 @@ int RunPinnedHd(const fs::path& dir, const fs::path& logo, const Options& option
         std::printf("%s\n", s.dropped > static_cast<LONG>(s.droppedFrames.size()) ? " ..." : "");
     }
     std::printf("  CPU %.3f s = %.3f ms/frame (%.0f%% of the core)\n", s.cpuSeconds,
-                s.cpuSeconds * 1000.0 / static_cast<double>(s.frames), 100.0 * s.cpuSeconds / s.wallSeconds);
+                s.cpuSeconds * 1000.0 / static_cast<double>(s.file.frames), 100.0 * s.cpuSeconds / s.wallSeconds);
     std::error_code ignored;
     fs::remove(file, ignored);
     std::fflush(stdout);
@@ -385,14 +594,31 @@ int SpawnPinnedHd(const Options& options) {
     return WEXITSTATUS(status);
 }
 
+std::vector<Size> ParseSizes(const std::string& list) {
+    std::vector<Size> sizes;
+    for (size_t at = 0; at < list.size();) {
+        size_t comma = list.find(',', at);
+        std::string item = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        int w = 0, h = 0;
+        if (std::sscanf(item.c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0 && w % 2 == 0 && h % 2 == 0)
+            sizes.push_back({w, h, h >= 720 ? 30 : 25});
+        at = comma == std::string::npos ? list.size() : comma + 1;
+    }
+    return sizes;
+}
+
 Options ParseOptions(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a.rfind("--seconds=", 0) == 0) o.seconds = std::max(1, std::atoi(a.c_str() + 10));
         else if (a.rfind("--runs=", 0) == 0) o.runs = std::max(1, std::atoi(a.c_str() + 7));
-        else if (a == "--no-hd") o.hd = false;
+        else if (a.rfind("--sizes=", 0) == 0) {
+            if (auto sizes = ParseSizes(a.substr(8)); !sizes.empty()) o.sizes = sizes;
+        } else if (a == "--no-hd") o.hd = false;
         else if (a == "--hd-only") o.hdOnly = true;
+        else if (a == "--profile") o.profile = true;
+        else if (a.rfind("--session-only=", 0) == 0) o.sessionClip = a.substr(15);
     }
     return o;
 }
@@ -400,6 +626,8 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     Options options = ParseOptions(argc, argv);
+    // The encoder's warnings (clipped coefficients at a low bit rate) would bury the figures.
+    av_log_set_level(AV_LOG_ERROR);
     if (options.hdOnly) {
         // Before any thread exists, so that every thread of the session inherits the one core.
         cpu_set_t one;
@@ -419,8 +647,10 @@ int main(int argc, char** argv) {
     if (RegisterOverlayModule() && WriteLogo(logo)) {
         if (options.hdOnly) {
             rc = UseHdCamera(dir) ? RunPinnedHd(dir, logo, options) : 1;
+        } else if (!options.sessionClip.empty()) {
+            rc = RunSessionOnly(dir, logo, options);
         } else {
-            rc = RunComparison(dir, logo, options);
+            rc = RunComparisons(dir, logo, options);
             if (rc == 0 && options.hd) rc = SpawnPinnedHd(options);
         }
     }

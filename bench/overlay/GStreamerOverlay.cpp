@@ -7,7 +7,8 @@
 #include "bench/overlay/ReferenceOverlays.h"
 
 namespace {
-// One frame pushed and pulled per call. The pushed buffers are read-only views of the shared
+// One frame pushed and pulled per call. Text and clock draw plain glyphs, outline and shadow off,
+// as the filter under test draws them. The pushed buffers are read-only views of the shared
 // frames, so the first overlay copies the frame as the filter under test does.
 class GStreamerRun final : public ReferenceRun {
 public:
@@ -17,9 +18,9 @@ public:
                       "appsrc name=src is-live=false format=time "
                       "caps=video/x-raw,format=BGR,width=%d,height=%d,framerate=30/1 ! "
                       "textoverlay text=\"%s\" font-desc=\"%s %dpx\" valignment=top halignment=left "
-                      "xpad=%d ypad=%d ! "
+                      "xpad=%d ypad=%d draw-outline=false draw-shadow=false ! "
                       "clockoverlay time-format=\"%%m/%%d/%%Y %%H:%%M:%%S \" font-desc=\"%s %dpx\" "
-                      "valignment=top halignment=left xpad=%d ypad=%d ! "
+                      "valignment=top halignment=left xpad=%d ypad=%d draw-outline=false draw-shadow=false ! "
                       "gdkpixbufoverlay location=%s offset-x=%d offset-y=%d ! "
                       "appsink name=sink sync=false max-buffers=2",
                       scene.width, scene.height, scene.text.c_str(), scene.fontFamily.c_str(), scene.textSize,

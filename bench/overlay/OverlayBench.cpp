@@ -1,6 +1,9 @@
 // Cost of one frame through the overlay filter with text, date and logo on, against GStreamer and
 // FFmpeg doing the same drawing on the same RGB24 frames in this run; and the filter's frame copy
 // alone against a plain memcpy. Prints ms per frame and the ratios after the benchmark table.
+// Before anything is timed the filter must take every setting and a first frame, and a pixel
+// under the text must have changed: a filter that fails would otherwise win. The exit code is 1
+// when the filter or a reference failed.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -103,21 +106,21 @@ public:
     LaminaRun(Size s, bool overlays) : size_(s) {
         filter_ = MakeCom<OverlayTransformFilter>();
         AM_MEDIA_TYPE type = MakeVideoType(MEDIASUBTYPE_RGB24, s.width, s.height, 333333);
-        filter_->Input()->ReceiveConnection(MakeCom<overlay_test::UpstreamPin>().Get(), &type);
-        filter_->SetShowText(overlays);
-        filter_->SetShowDate(overlays);
-        filter_->SetShowImage(overlays);
-        filter_->SetText(kText);
-        filter_->SetTextFont("DejaVu Sans", kTextSize);
-        filter_->SetTextColor(255, 255, 255);
-        filter_->SetTextPosition(kTextX, kTextY);
-        filter_->SetDateFont("DejaVu Sans", kDateSize);
-        filter_->SetDateFormat(7);
-        filter_->SetDatePosition(kDateX, kDateY);
-        filter_->SetImagePosition(kLogoX, kLogoY);
-        filter_->SetImageKey(0, 0, 0, 100);
-        filter_->SetImageKeyEnabled(0);
-        filter_->SetImagePath(LogoPath().c_str());
+        Check(filter_->Input()->ReceiveConnection(MakeCom<overlay_test::UpstreamPin>().Get(), &type), "ReceiveConnection");
+        Check(filter_->SetShowText(overlays), "SetShowText");
+        Check(filter_->SetShowDate(overlays), "SetShowDate");
+        Check(filter_->SetShowImage(overlays), "SetShowImage");
+        Check(filter_->SetText(kText), "SetText");
+        Check(filter_->SetTextFont("DejaVu Sans", kTextSize), "SetTextFont");
+        Check(filter_->SetTextColor(255, 255, 255), "SetTextColor");
+        Check(filter_->SetTextPosition(kTextX, kTextY), "SetTextPosition");
+        Check(filter_->SetDateFont("DejaVu Sans", kDateSize), "SetDateFont");
+        Check(filter_->SetDateFormat(7), "SetDateFormat");
+        Check(filter_->SetDatePosition(kDateX, kDateY), "SetDatePosition");
+        Check(filter_->SetImagePosition(kLogoX, kLogoY), "SetImagePosition");
+        Check(filter_->SetImageKey(0, 0, 0, 100), "SetImageKey");
+        Check(filter_->SetImageKeyEnabled(0), "SetImageKeyEnabled");
+        Check(filter_->SetImagePath(LogoPath().c_str()), "SetImagePath");
         const size_t bytes = Frames(s)[0].size();
         for (int f = 0; f < kFrames; ++f) {
             auto in = MakeCom<overlay_test::TestSample>(bytes);
@@ -126,27 +129,64 @@ public:
             inputs_.push_back(in);
         }
         output_ = MakeCom<overlay_test::TestSample>(bytes);
+        if (!error_.empty()) return;
+        // A first frame: it must come through, and with the overlays on the text must show.
+        if (!Frame(0)) return;
+        if (overlays && !TextDrawn()) error_ = "the filter ran but drew no text";
     }
-    void Frame(int i) { filter_->Transform(inputs_[i % kFrames].Get(), output_.Get()); }
+    bool Frame(int i) {
+        HRESULT hr = filter_->Transform(inputs_[i % kFrames].Get(), output_.Get());
+        if (hr != S_OK) {
+            error_ = "Transform failed (" + std::to_string(hr) + ")";
+            return false;
+        }
+        return true;
+    }
+    const std::string& Error() const { return error_; }
 
 private:
+    void Check(HRESULT hr, const char* call) {
+        if (FAILED(hr) && error_.empty()) error_ = std::string(call) + " failed (" + std::to_string(hr) + ")";
+    }
+    // Whether some pixel of the text's first line differs between frame 0 and what came out.
+    bool TextDrawn() const {
+        const auto& in = inputs_[0]->buffer;
+        const auto& out = output_->buffer;
+        const size_t stride = static_cast<size_t>(size_.width) * 3;
+        for (int y = kTextY; y < kTextY + kTextSize; ++y) {
+            const size_t row = static_cast<size_t>(size_.height - 1 - y) * stride;  // bottom-up
+            for (int x = kTextX; x < kTextX + 10 * kTextSize; ++x)
+                for (int c = 0; c < 3; ++c)
+                    if (in[row + static_cast<size_t>(x) * 3 + c] != out[row + static_cast<size_t>(x) * 3 + c]) return true;
+        }
+        return false;
+    }
+
     Size size_;
     ComPtr<OverlayTransformFilter> filter_;
     std::vector<ComPtr<overlay_test::TestSample>> inputs_;
     ComPtr<overlay_test::TestSample> output_;
+    std::string error_;
 };
 
-void BM_LaminaCopy(benchmark::State& state, Size s) {
-    LaminaRun run(s, false);
+void RunLamina(benchmark::State& state, Size s, bool overlays) {
+    LaminaRun run(s, overlays);
+    if (!run.Error().empty()) {
+        state.SkipWithError(run.Error().c_str());
+        return;
+    }
     int i = 0;
-    for (auto _ : state) run.Frame(i++);
+    for (auto _ : state) {
+        if (!run.Frame(i++)) {
+            state.SkipWithError(run.Error().c_str());
+            break;
+        }
+    }
 }
 
-void BM_Lamina(benchmark::State& state, Size s) {
-    LaminaRun run(s, true);
-    int i = 0;
-    for (auto _ : state) run.Frame(i++);
-}
+void BM_LaminaCopy(benchmark::State& state, Size s) { RunLamina(state, s, false); }
+
+void BM_Lamina(benchmark::State& state, Size s) { RunLamina(state, s, true); }
 
 void BM_Reference(benchmark::State& state, Size s, std::unique_ptr<ReferenceRun> (*make)(const OverlayScene&)) {
     std::unique_ptr<ReferenceRun> run = make(Scene(s));
@@ -169,12 +209,16 @@ void BM_Reference(benchmark::State& state, Size s, std::unique_ptr<ReferenceRun>
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
+        for (const Run& run : runs) {
             if (!run.error_occurred && run.iterations > 0)
                 msPerFrame[run.run_name.function_name] = run.GetAdjustedCPUTime();  // in the run's unit: ms
+            else
+                failed.push_back(run.run_name.function_name + ": " + run.error_message);
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> msPerFrame;
+    std::vector<std::string> failed;
 };
 
 std::string Name(const char* what, Size s) { return std::string(what) + "/" + std::to_string(s.width) + "x" + std::to_string(s.height); }
@@ -214,5 +258,6 @@ int main(int argc, char** argv) {
                     mem > 0 ? copy / mem : 0.0);
     }
     std::filesystem::remove(LogoPath());
-    return 0;
+    for (const std::string& why : reporter.failed) std::printf("FAILED %s\n", why.c_str());
+    return reporter.failed.empty() ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include "platform/devices/alsa/AlsaBackend.h"
 #include "platform/devices/v4l2/V4l2Driver.h"
 #include "platform/devices/v4l2/V4l2Stream.h"
+#include "platform/devices/virtual/VideoFile.h"
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/base/SourceFilter.h"
@@ -177,7 +179,10 @@ public:
 
 protected:
     HRESULT OnThreadStart() override;
-    void OnThreadStop() override { stream_.reset(); }
+    void OnThreadStop() override {
+        stream_.reset();
+        player_.reset();
+    }
     HRESULT FillBuffer(IMediaSample* sample) override;
 
 private:
@@ -200,6 +205,7 @@ private:
     DroppedFrameCounter previewCounts_;
     std::unique_ptr<V4l2Stream> stream_;
     bool flipRows_ = false;
+    std::unique_ptr<VideoFilePlayer> player_;  // a virtual camera playing a file
 };
 
 // Where the card's crossbar and tuner answer: the upstream walk of FindInterface asks this pin.
@@ -312,6 +318,12 @@ VideoCapturePin::VideoCapturePin(VideoCaptureFilter* filter, const char* name, c
 }
 
 HRESULT VideoCapturePin::OnThreadStart() {
+    if (state_->description.videoFile) {
+        player_ = std::make_unique<VideoFilePlayer>();
+        HRESULT hr = player_->Open(*state_->description.videoFile, CurrentMediaType().subtype);
+        if (FAILED(hr)) std::fprintf(stderr, "orvanta: %s: %s\n", state_->description.name.c_str(), player_->Error().c_str());
+        return hr;
+    }
     auto* driver = dynamic_cast<V4l2Driver*>(state_->driver.get());
     if (!driver) return S_OK;
     const AM_MEDIA_TYPE& type = CurrentMediaType();
@@ -407,9 +419,16 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
             for (const auto& c : state_->description.procAmp)
                 if (c.property == VideoProcAmp_Brightness) brightness = c.value - c.defaultValue;
         }
-        if (!DrawTestPicture(type.subtype, vih->bmiHeader.biWidth, std::labs(vih->bmiHeader.biHeight), n, brightness, data,
-                             static_cast<size_t>(size)))
+        if (player_) {
+            hr = player_->Draw(n, data, static_cast<size_t>(size));
+            if (FAILED(hr)) {
+                std::fprintf(stderr, "orvanta: %s: %s\n", state_->description.name.c_str(), player_->Error().c_str());
+                return hr;
+            }
+        } else if (!DrawTestPicture(type.subtype, vih->bmiHeader.biWidth, std::labs(vih->bmiHeader.biHeight), n, brightness,
+                                    data, static_cast<size_t>(size))) {
             return VFW_E_INVALIDMEDIATYPE;
+        }
         REFERENCE_TIME stop = start + interval;
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);

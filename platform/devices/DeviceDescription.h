@@ -3,6 +3,7 @@
 // it from JSON, the V4L2 backend builds it from the driver's answers, the ALSA backend from the
 // card's mixer. The interface objects (crossbar, tuner, proc-amp ...) are built from it.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -104,6 +105,16 @@ struct AudioFormatDescription {
     int bitsPerSample = 16;
 };
 
+// A video file a virtual camera plays instead of its test picture (virtual/VideoFile.h).
+struct VideoFileSpec {
+    std::filesystem::path path;
+    bool raw = false;  // raw frames; else YUV4MPEG2
+    // For raw frames only: their format, size and rate.
+    Guid subtype;
+    int width = 0, height = 0;
+    double frameRate = 0;
+};
+
 struct DeviceDescription {
     std::string name;     // friendly name, byte-exact
     std::string backend;  // "virtual", "v4l2", "alsa"
@@ -120,6 +131,7 @@ struct DeviceDescription {
     std::vector<ControlDescription> procAmp;
     std::vector<ControlDescription> cameraControl;
     int dropEvery = 0;  // virtual devices: every n-th frame is dropped, 0 never
+    std::optional<VideoFileSpec> videoFile;  // virtual devices: played instead of the test picture
     int dialogs = 0;    // VfwCaptureDialog_* bits
     bool propertyPages = false;
 

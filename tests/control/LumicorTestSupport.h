@@ -14,6 +14,7 @@
 #include "platform/com/ControlSite.h"
 #include "platform/com/DispatchDriver.h"
 #include "platform/com/ModuleLoader.h"
+#include "platform/os/EventWait.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace lumicor_test {
@@ -26,11 +27,7 @@ struct FiredEvent {
     std::vector<Variant> args;
 };
 
-inline void Pump(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+inline void Pump(int ms) { RunEventsFor(ms); }
 
 // A module of the program folder registered, as start-up registration does: the overlay filters
 // (Lamina.so) and the MPEG encoder (Torvane.so) of a build are made by CLSID.

@@ -15,6 +15,7 @@
 
 #include "engine/CaptureSession.h"
 #include "platform/com/ModuleLoader.h"
+#include "platform/os/EventWait.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace session_test {
@@ -63,22 +64,12 @@ public:
 };
 
 // Runs the event loop for `ms` milliseconds (timers, frames reaching the video window).
-inline void Pump(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+inline void Pump(int ms) { RunEventsFor(ms); }
 
 // Runs the event loop until `done` holds or `ms` pass; whether it held.
 template <class F>
 bool PumpUntil(F&& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        if (done()) return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
+    return RunEventsUntil(std::forward<F>(done), ms);
 }
 
 inline std::vector<std::string> FilterNames(IGraphBuilder* graph) {

@@ -1,7 +1,6 @@
 #include "tools/capture/CaptureTool.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <cerrno>
@@ -9,36 +8,16 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/base/Log.h"
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/Unknown.h"
+#include "platform/os/EventWait.h"
 #include "tools/capture/MediaDuration.h"
 #include "tools/capture/ScreenCommand.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(hr));
-    return text;
-}
-
-// Turns the event loop (the control's timers, frames, the helper's reports) for `ms`, or until
-// `done` holds.
-template <class F>
-bool RunEventsUntil(F&& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        if (done()) return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-void RunEventsFor(int ms) {
-    RunEventsUntil([] { return false; }, ms);
-}
 
 // Whether `file` can be written, without leaving a file behind that was not there; why not.
 std::optional<std::string> WhyNotWritable(const fs::path& file) {
@@ -123,7 +102,7 @@ bool CaptureTool::RegisterModules() {
         // creation, and unloading a module drops what its static objects hold.
         modules_.push_back(module);
         if (FAILED(hr)) {
-            Fail("registering " + file.string() + " failed (" + Hex(hr) + ")");
+            Fail("registering " + file.string() + " failed (" + HResultText(hr) + ")");
             return false;
         }
     }
@@ -143,7 +122,7 @@ bool CaptureTool::CreateControl(CaptureControl& control) {
     handlers.captureError = [this](int32_t, const std::string& text) { captureError_ = text; };
     std::string step;
     if (HRESULT hr = control.Create(handlers, &step); FAILED(hr)) {
-        Fail(step + " failed (" + Hex(hr) + ")");
+        Fail(step + " failed (" + HResultText(hr) + ")");
         return false;
     }
     return true;
@@ -151,7 +130,7 @@ bool CaptureTool::CreateControl(CaptureControl& control) {
 
 bool CaptureTool::Set(CaptureControl& control, const std::string& property, Variant value) {
     if (HRESULT hr = control.Put(property, std::move(value)); FAILED(hr)) {
-        Fail("the control refused " + property + " (" + Hex(hr) + ")");
+        Fail("the control refused " + property + " (" + HResultText(hr) + ")");
         return false;
     }
     return true;
@@ -172,7 +151,7 @@ bool CaptureTool::SelectDevice(CaptureControl& control, const std::optional<std:
     if (!Set(control, "Device", static_cast<int16_t>(index))) return false;
     // The formats and inputs of the chosen device, as the control's calling order asks.
     if (HRESULT hr = control.Call("RefreshDevice"); FAILED(hr)) {
-        Fail("RefreshDevice failed (" + Hex(hr) + ")");
+        Fail("RefreshDevice failed (" + HResultText(hr) + ")");
         return false;
     }
     return true;
@@ -310,11 +289,9 @@ int CaptureTool::Snapshot(CaptureControl& control, const CaptureRequest& request
             written = request.jpeg ? control.CallForInteger("SnapShotJPEG",
                                                             {Variant(file.string()), Variant(static_cast<int16_t>(request.quality))}, 0)
                                    : control.CallForInteger("SnapShot", {Variant(file.string())}, 0);
-            if (written != 0) return true;
-            RunEventsFor(200);
-            return false;
+            return written != 0;
         },
-        10000);
+        10000, 200);
     control.Call("Stop");
     if (written == 0) return Fail("no frame could be taken from the device");
     std::error_code ec;

@@ -1,32 +1,21 @@
 #include "tools/capture/ScreenCommand.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdio>
 #include <memory>
 
+#include "platform/base/Log.h"
 #include "platform/com/ControlSite.h"
 #include "platform/com/DispatchDriver.h"
 #include "platform/com/ModuleLoader.h"
+#include "platform/os/EventWait.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr CLSID CLSID_ScreenCaptureControl = MakeGuid("{C1E943ED-5A44-4688-944C-9B7C3C82513B}");
-
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(hr));
-    return text;
-}
-
-void RunEventsFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 class ScreenSession {
 public:
@@ -48,7 +37,7 @@ public:
             if (FAILED(LoadModule(file, module))) return Fail("cannot load " + file.string() + ": " + LastModuleError());
             auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
             HRESULT hr = registerServer ? registerServer() : E_PROC_NOT_FOUND;
-            if (FAILED(hr)) return Fail("registering " + file.string() + " failed (" + Hex(hr) + ")");
+            if (FAILED(hr)) return Fail("registering " + file.string() + " failed (" + HResultText(hr) + ")");
         }
         return true;
     }
@@ -59,14 +48,14 @@ public:
         HRESULT hr = site_->CreateControl(CLSID_ScreenCaptureControl);
         if (SUCCEEDED(hr)) hr = site_->InitNew();
         if (SUCCEEDED(hr)) hr = site_->Activate();
-        if (FAILED(hr)) return Fail("the screen capture control cannot be created (" + Hex(hr) + ")");
+        if (FAILED(hr)) return Fail("the screen capture control cannot be created (" + HResultText(hr) + ")");
         driver_.Attach(site_->Control());
         return true;
     }
 
     bool Put(const char* name, Variant value) {
         HRESULT hr = driver_.PutProperty(name, std::move(value));
-        return SUCCEEDED(hr) || Fail(std::string("the control refused ") + name + " (" + Hex(hr) + ")");
+        return SUCCEEDED(hr) || Fail(std::string("the control refused ") + name + " (" + HResultText(hr) + ")");
     }
 
     int64_t Call(const char* name, std::vector<Variant> args = {}) {

@@ -11,6 +11,7 @@
 #include "platform/devices/AnalogStandards.h"
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/devices/VideoSubtypes.h"
+#include "platform/devices/virtual/VideoFile.h"
 
 using nlohmann::json;
 
@@ -373,13 +374,66 @@ int ParseDialogs(const json& value, const std::string& where) {
     return bits;
 }
 
-DeviceDescription ParseVideoDevice(const json& object, const std::string& where, DeviceDescription device) {
+// "file": "clip.y4m", or {"path": "clip.yuv", "format": "I420", "width": 64, "height": 48,
+// "frameRate": 25} for raw frames. A relative path is taken from the list's own folder.
+VideoFileSpec ParseVideoFile(const json& value, const std::string& where, const std::filesystem::path& folder) {
+    VideoFileSpec spec;
+    if (value.is_string()) {
+        spec.path = value.get<std::string>();
+    } else {
+        CheckKeys(value, where, {"path", "format", "width", "height", "frameRate"});
+        for (const char* key : {"path", "format", "width", "height", "frameRate"})
+            if (!Find(value, key)) Fail(where, std::string("raw frames need \"") + key + "\"");
+        spec.path = String(value["path"], At(where, "path"));
+        std::string formatName = String(value["format"], At(where, "format"));
+        auto info = VideoSubtypeByName(formatName);
+        if (!info) Fail(At(where, "format"), "unknown video format \"" + formatName + "\"");
+        spec.raw = true;
+        spec.subtype = info->subtype;
+        spec.width = static_cast<int>(Integer(value["width"], At(where, "width"), 1, kMaxDimension));
+        spec.height = static_cast<int>(Integer(value["height"], At(where, "height"), 1, kMaxDimension));
+        spec.frameRate = Number(value["frameRate"], At(where, "frameRate"), 0.1, 1000.0);
+    }
+    if (spec.path.empty()) Fail(where, "names no file");
+    if (spec.path.is_relative() && !folder.empty()) spec.path = folder / spec.path;
+    return spec;
+}
+
+// A file plays at its own size and rate: one fixed capability per subtype it is delivered in.
+std::vector<VideoCapability> FileCapabilities(const VideoFileLayout& layout) {
+    std::vector<VideoCapability> caps;
+    for (const Guid& subtype : VideoFileDeliveredSubtypes(layout.subtype)) {
+        auto info = VideoSubtypeByGuid(subtype);
+        if (!info) continue;
+        VideoCapability cap;
+        cap.subtype = subtype;
+        cap.compression = info->compression;
+        cap.bitCount = info->bitCount;
+        cap.minWidth = cap.maxWidth = layout.width;
+        cap.minHeight = cap.maxHeight = layout.height;
+        cap.minFrameInterval = cap.maxFrameInterval = cap.defaultFrameInterval = layout.frameInterval;
+        caps.push_back(cap);
+    }
+    return caps;
+}
+
+DeviceDescription ParseVideoDevice(const json& object, const std::string& where, DeviceDescription device,
+                                   const std::filesystem::path& folder) {
     CheckKeys(object, where,
-              {"name", "kind", "failBind", "capture", "preview", "crossbar", "tuner", "decoder", "procAmp",
+              {"name", "kind", "failBind", "capture", "file", "preview", "crossbar", "tuner", "decoder", "procAmp",
                "cameraControl", "droppedFrames", "dialogs", "propertyPages"});
     const json* capture = Find(object, "capture");
-    if (!capture) Fail(where, "a video device needs \"capture\" capabilities");
-    device.captureCaps = ParseCapabilities(*capture, At(where, "capture"));
+    const json* file = Find(object, "file");
+    if (capture && file) Fail(where, "give either \"capture\" capabilities or a \"file\" to play, not both");
+    if (file) {
+        device.videoFile = ParseVideoFile(*file, At(where, "file"), folder);
+        VideoFileProbe probe = ProbeVideoFile(*device.videoFile);
+        if (!probe.Ok()) Fail(At(where, "file"), probe.error);
+        device.captureCaps = FileCapabilities(probe.layout);
+    } else {
+        if (!capture) Fail(where, "a video device needs \"capture\" capabilities or a \"file\" to play");
+        device.captureCaps = ParseCapabilities(*capture, At(where, "capture"));
+    }
     if (device.captureCaps.empty()) Fail(At(where, "capture"), "needs at least one capability");
     if (const json* preview = Find(object, "preview")) {
         if (preview->is_string() && preview->get<std::string>() == "capture") device.previewCaps = device.captureCaps;
@@ -435,7 +489,7 @@ DeviceDescription ParseAudioDevice(const json& object, const std::string& where,
     return device;
 }
 
-std::vector<DeviceDescription> ParseDocument(const json& document) {
+std::vector<DeviceDescription> ParseDocument(const json& document, const std::filesystem::path& folder) {
     CheckKeys(document, "document", {"devices"});
     const json* devices = Find(document, "devices");
     if (!devices) Fail("document", "missing \"devices\"");
@@ -455,7 +509,7 @@ std::vector<DeviceDescription> ParseDocument(const json& document) {
         std::string kindName = kind ? String(*kind, At(where, "kind")) : "video";
         if (kindName == "video") {
             device.kind = DeviceKind::Video;
-            result.push_back(ParseVideoDevice(object, where, std::move(device)));
+            result.push_back(ParseVideoDevice(object, where, std::move(device), folder));
         } else if (kindName == "audio") {
             device.kind = DeviceKind::Audio;
             result.push_back(ParseAudioDevice(object, where, std::move(device)));
@@ -468,7 +522,7 @@ std::vector<DeviceDescription> ParseDocument(const json& document) {
 
 }  // namespace
 
-DeviceListResult ParseDeviceList(std::string_view text, const std::string& source) {
+DeviceListResult ParseDeviceList(std::string_view text, const std::string& source, const std::filesystem::path& folder) {
     DeviceListResult result;
     json document;
     try {
@@ -478,7 +532,7 @@ DeviceListResult ParseDeviceList(std::string_view text, const std::string& sourc
         return result;
     }
     try {
-        result.devices = ParseDocument(document);
+        result.devices = ParseDocument(document, folder);
     } catch (const ListError& e) {
         result.error = source + ": " + e.what();
     }
@@ -490,5 +544,5 @@ DeviceListResult LoadDeviceListFile(const std::filesystem::path& file) {
     if (!in) return DeviceListResult{{}, file.string() + ": cannot be read"};
     std::ostringstream text;
     text << in.rdbuf();
-    return ParseDeviceList(text.str(), file.string());
+    return ParseDeviceList(text.str(), file.string(), file.parent_path());
 }

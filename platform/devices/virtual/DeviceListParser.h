@@ -15,6 +15,8 @@
 //    "procAmp": [{"property": "Brightness", "min": 0, "max": 255, "default": 128,
 //                 "flags": ["auto", "manual"]}],
 //    "cameraControl": [...], "droppedFrames": {"every": 10},
+//    "file": "clip.y4m" (played instead of the test picture, in place of "capture"; see
+//            VideoFile.h, raw frames as {"path", "format", "width", "height", "frameRate"}),
 //    "dialogs": ["source", "format"], "propertyPages": true, "failBind": false},
 //   {"name": "Mic", "kind": "audio", "lines": [{"name": "Microphone", "enabled": true}],
 //    "sampleRate": 44100, "channels": 2, "bitsPerSample": 16, "toneHz": 440}]}
@@ -34,6 +36,8 @@ struct DeviceListResult {
     bool Ok() const { return error.empty(); }
 };
 
-// `source` names the text in error messages (the file name).
-DeviceListResult ParseDeviceList(std::string_view json, const std::string& source);
+// `source` names the text in error messages (the file name); relative video file paths are taken
+// from `folder`.
+DeviceListResult ParseDeviceList(std::string_view json, const std::string& source,
+                                 const std::filesystem::path& folder = {});
 DeviceListResult LoadDeviceListFile(const std::filesystem::path& file);

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 
 #include "app/options/BalloonTip.h"
 #include "app/options/FileDialogEx.h"
+#include "platform/os/EventWait.h"
 #include "platform/os/MessageBox.h"
 #include "tests/app/options/WidgetInput.h"
 #include "tests/support/TestEnvironment.h"
@@ -20,10 +20,7 @@ namespace {
 // Runs the event loop until `done` holds or a second has passed.
 template <typename Condition>
 bool SpinUntil(Condition done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
+    return RunEventsUntil(done, 1000);
 }
 
 TEST(BalloonTip, AnyKeyPressClosesEveryOpenBalloon) {

@@ -14,6 +14,7 @@
 #include <future>
 
 #include "platform/com/ModuleLoader.h"
+#include "platform/os/EventWait.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
@@ -71,10 +72,7 @@ protected:
         return e;
     }
     bool Spin(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (!done() && std::chrono::steady_clock::now() < end)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        return done();
+        return RunEventsUntil(done, static_cast<int>(limit.count()));
     }
 
     QWidget window_;

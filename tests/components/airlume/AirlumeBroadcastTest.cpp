@@ -17,6 +17,7 @@
 #include "platform/com/DispatchDriver.h"
 #include "platform/com/ModuleLoader.h"
 #include "platform/com/TypeLibRegistration.h"
+#include "platform/os/EventWait.h"
 #include "tests/components/mmsh/MmshTestSupport.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
@@ -128,9 +129,7 @@ protected:
 
     // Runs the UI thread's events until `done` or the limit.
     bool Spin(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-        auto end = Clock::now() + limit;
-        while (!done() && Clock::now() < end) QApplication::processEvents(QEventLoop::AllEvents, 10);
-        return done();
+        return RunEventsUntil(done, static_cast<int>(limit.count()));
     }
 
     std::vector<DISPID> StatusEvents() const {

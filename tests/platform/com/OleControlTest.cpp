@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include "platform/com/ClassFactory.h"
@@ -14,6 +13,7 @@
 #include "platform/com/DispatchMap.h"
 #include "platform/com/OleControl.h"
 #include "platform/com/PropertyBag.h"
+#include "platform/os/EventWait.h"
 #include "platform/os/WindowMessages.h"
 
 namespace {
@@ -80,11 +80,7 @@ protected:
     }
 };
 
-void Pump(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+void Pump(int ms) { RunEventsFor(ms); }
 
 class OleControlHost : public ::testing::Test {
 protected:

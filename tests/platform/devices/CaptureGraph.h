@@ -5,11 +5,27 @@
 #include <vector>
 
 #include "platform/com/ComObject.h"
+#include "platform/devices/SystemDeviceEnum.h"
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/GraphInterfaces.h"
 #include "platform/dshow/StockInterfaces.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/filters/StockFilters.h"
+
+// The first video capture device the enumerator lists (ORVANTA_DEVICES decides which), bound;
+// empty when there is none.
+inline ComPtr<IBaseFilter> BindFirstVideoDevice() {
+    ComPtr<ICreateDevEnum> devices;
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf()))) return filter;
+    ComPtr<IEnumMoniker> list;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, list.ReleaseAndGetAddressOf(), 0) != S_OK)
+        return filter;
+    ComPtr<IMoniker> moniker;
+    if (list->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
+        moniker->BindToObject(nullptr, nullptr, IBaseFilter::iid, filter.ReleaseAndGetVoidAddress());
+    return filter;
+}
 
 struct CapturedSample {
     REFERENCE_TIME start = 0, stop = 0;

@@ -29,16 +29,7 @@ ComPtr<IBaseFilter> Camera(const std::string& extra) {
                            R"("height": 120, "frameRate": 10}])"
                         << extra << "}]}";
     setenv("ORVANTA_DEVICES", file.c_str(), 1);
-    ComPtr<ICreateDevEnum> devices;
-    CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf());
-    ComPtr<IEnumMoniker> list;
-    ComPtr<IBaseFilter> filter;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, list.ReleaseAndGetAddressOf(), 0) != S_OK)
-        return filter;
-    ComPtr<IMoniker> moniker;
-    if (list->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
-        moniker->BindToObject(nullptr, nullptr, IBaseFilter::iid, filter.ReleaseAndGetVoidAddress());
-    return filter;
+    return BindFirstVideoDevice();
 }
 
 // What a consumer saw: the slot of each sample and the frame its picture shows. It takes
