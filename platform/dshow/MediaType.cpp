@@ -1,5 +1,7 @@
 #include "platform/dshow/MediaType.h"
 
+#include <cstdlib>
+
 #include <cstring>
 
 AM_MEDIA_TYPE::AM_MEDIA_TYPE(const AM_MEDIA_TYPE& other)
@@ -175,12 +177,17 @@ AM_MEDIA_TYPE MakeVideoType(const Guid& subtype, LONG width, LONG height, REFERE
     vih.bmiHeader.biBitCount = BitCountOfSubtype(subtype);
     vih.bmiHeader.biCompression = CompressionOfSubtype(subtype);
     vih.bmiHeader.biSizeImage = DibImageSize(vih.bmiHeader);
+    // A coded format (MJPG) has no image size of its own; without one no allocator can be sized
+    // for it. Two bytes a pixel is the bound camera drivers give for a coded frame.
+    const bool coded = vih.bmiHeader.biSizeImage == 0;
+    if (coded)
+        vih.bmiHeader.biSizeImage = static_cast<DWORD>(std::abs(width)) * static_cast<DWORD>(std::abs(height)) * 2;
     if (avgTimePerFrame > 0) {
         vih.dwBitRate = static_cast<DWORD>(
             static_cast<uint64_t>(vih.bmiHeader.biSizeImage) * 8 * UNITS / static_cast<uint64_t>(avgTimePerFrame));
     }
     type.SetFormat(&vih, sizeof vih);
-    type.bFixedSizeSamples = TRUE;
+    type.bFixedSizeSamples = !coded;
     type.bTemporalCompression = FALSE;
     type.lSampleSize = vih.bmiHeader.biSizeImage;
     return type;

@@ -111,9 +111,6 @@ std::optional<VideoCapability> TryFormatRange(V4l2Api& api, int fd, const VideoS
 }
 
 void ReadFormats(V4l2Api& api, int fd, V4l2DeviceInfo& info) {
-    v4l2_format current{};
-    current.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    bool haveCurrent = XIoctl(api, fd, VIDIOC_G_FMT, &current) == 0;
     v4l2_streamparm parm{};
     parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     REFERENCE_TIME currentInterval = 0;
@@ -163,9 +160,9 @@ void ReadFormats(V4l2Api& api, int fd, V4l2DeviceInfo& info) {
         }
     }
     // The capture pin offers the fixed sizes; a device that only scales offers its ranges there too.
+    // A V4L2 node streams one format to one reader at a time, so there is no preview pin: the
+    // graph builder puts a Smart Tee on the capture pin for the preview, as for any such device.
     info.description.captureCaps = fixed.empty() ? scalable : fixed;
-    info.description.previewCaps = scalable.empty() ? fixed : scalable;
-    (void)haveCurrent;
 }
 
 LONG VideoConnectorType(const v4l2_input& input) {

@@ -15,6 +15,16 @@
 #include "platform/dshow/graph/SystemClock.h"
 
 namespace {
+
+// "filter/pin" for the log.
+std::string PinLabel(IPin* pin) {
+    PIN_INFO info;
+    if (!pin || FAILED(pin->QueryPinInfo(&info))) return "?";
+    FILTER_INFO filter;
+    std::string owner = info.pFilter && SUCCEEDED(info.pFilter->QueryFilterInfo(&filter)) ? filter.achName : "?";
+    return owner + "/" + info.achName;
+}
+
 // Stream time 0 lies this far after the clock time of Run, so that every filter is running
 // before the first sample is due (and a stream unblocked right after Run loses nothing).
 constexpr REFERENCE_TIME kStartDelay = 10 * 10000;  // 10 ms
@@ -186,6 +196,9 @@ HRESULT FilterGraph::Connect(IPin* output, IPin* input) {
 HRESULT FilterGraph::ConnectThrough(IPin* output, IPin* input, int depth) {
     HRESULT hr = output->Connect(input, nullptr);
     if (SUCCEEDED(hr)) return S_OK;
+    if (LogEnabled(LogLevel::Debug, "dshow"))
+        LogDebug("dshow", "direct connection " + PinLabel(output) + " -> " + PinLabel(input) + " refused (" +
+                              HResultText(hr) + ")");
     if (depth >= kMaxIntermediates) return VFW_E_CANNOT_CONNECT;
     std::vector<AM_MEDIA_TYPE> offered = TypesOf(output);
     if (offered.empty()) return VFW_E_CANNOT_CONNECT;
