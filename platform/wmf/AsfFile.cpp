@@ -66,6 +66,7 @@ struct AsfFile::Stream {
     AVAudioFifo* fifo = nullptr;
     int inputBlockAlign = 1;
     int64_t nextPts = -1;  // of the first sample waiting in the fifo
+    int64_t lastWrittenDts = AV_NOPTS_VALUE;  // in the stream's time base
 
     ~Stream() {
         avcodec_free_context(&codec);
@@ -159,6 +160,7 @@ HRESULT AsfFile::OpenLocked(const std::string& path, const std::vector<AsfInput>
     format_->max_interleave_delta = kMaxInterleaveMicroseconds;
     headerWritten_ = true;
     failed_ = false;
+    latestDtsMicroseconds_ = AV_NOPTS_VALUE;
     return S_OK;
 }
 
@@ -306,6 +308,27 @@ HRESULT AsfFile::EncodeAudioFrames(Stream& s, bool flush) {
     return S_OK;
 }
 
+void AsfFile::KeepInOrder(Stream& s) {
+    // A stream that stalls longer than the interleaving window lets the other stream's packets
+    // be written ahead of it; its late packets would then go into the file before times already
+    // written, which the ASF packetiser does not survive (it aborts the process). They are moved
+    // up to the earliest time still open, and each stream's times keep rising.
+    AVPacket* packet = s.packet;
+    if (packet->dts == AV_NOPTS_VALUE) return;
+    const int64_t dtsMicroseconds = av_rescale_q(packet->dts, s.st->time_base, AV_TIME_BASE_Q);
+    if (latestDtsMicroseconds_ == AV_NOPTS_VALUE || dtsMicroseconds > latestDtsMicroseconds_)
+        latestDtsMicroseconds_ = dtsMicroseconds;
+    int64_t earliest =
+        av_rescale_q(latestDtsMicroseconds_ - kMaxInterleaveMicroseconds, AV_TIME_BASE_Q, s.st->time_base);
+    if (s.lastWrittenDts != AV_NOPTS_VALUE) earliest = std::max(earliest, s.lastWrittenDts + 1);
+    if (packet->dts < earliest) {
+        const int64_t shift = earliest - packet->dts;
+        packet->dts += shift;
+        if (packet->pts != AV_NOPTS_VALUE) packet->pts += shift;
+    }
+    s.lastWrittenDts = packet->dts;
+}
+
 HRESULT AsfFile::Encode(Stream& s, bool flush, void* frame) {
     if (avcodec_send_frame(s.codec, flush ? nullptr : static_cast<AVFrame*>(frame)) < 0) return E_FAIL;
     for (;;) {
@@ -314,6 +337,7 @@ HRESULT AsfFile::Encode(Stream& s, bool flush, void* frame) {
         if (rc < 0) return E_FAIL;
         av_packet_rescale_ts(s.packet, s.codec->time_base, s.st->time_base);
         s.packet->stream_index = s.st->index;
+        KeepInOrder(s);
         if (av_interleaved_write_frame(format_, s.packet) < 0) return E_FAIL;
     }
 }

@@ -7,6 +7,7 @@
 // written, so the file can be read while it grows; Close drains the encoders and completes it.
 //
 // Thread-safe: each input may be fed from its own thread.
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,7 @@ private:
     HRESULT WriteAudio(Stream& s, const BYTE* data, LONG size, bool timed, REFERENCE_TIME start);
     HRESULT EncodeAudioFrames(Stream& s, bool flush);
     HRESULT Encode(Stream& s, bool flush, void* frame);
+    void KeepInOrder(Stream& s);
     void ReleaseLocked();
 
     static int WritePacket(void* opaque, uint8_t* data, int size);
@@ -58,5 +60,6 @@ private:
     struct AVIOContext* io_ = nullptr;
     bool headerWritten_ = false;
     bool failed_ = false;
+    int64_t latestDtsMicroseconds_ = INT64_MIN;  // the latest time handed to the muxer (INT64_MIN: none)
     std::vector<std::unique_ptr<Stream>> streams_;
 };

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "platform/com/ClassRegistry.h"
+#include "platform/dshow/MediaType.h"
 #include "platform/dshow/filters/StockFilters.h"
 #include "platform/dshow/graph/PinQueries.h"
 #include "platform/dshow/synthetic/SyntheticAudioSource.h"
 #include "platform/dshow/synthetic/SyntheticVideoSource.h"
+#include "platform/wmf/AsfFile.h"
 #include "platform/wmf/SystemProfiles.h"
+#include "platform/wmf/WMProfile.h"
 #include "platform/wmf/WmfClasses.h"
 #include "tests/platform/wmf/ProfileFiles.h"
 #include "tests/support/MediaProbe.h"
@@ -307,4 +310,35 @@ TEST(AsfWriterGraph, AStalledAudioInputDoesNotHoldTheVideoBack) {
     ASSERT_TRUE(v);
     EXPECT_GE(std::atol(v->at("nb_read_frames").c_str()), 40);
     g.TearDown();
+}
+
+// Audio that arrives well after the video of the same time (a microphone that stalled, then caught
+// up) must not put earlier times into the file after later ones: the packetiser aborts on them.
+TEST(AsfFileWrite, LateAudioAfterTheInterleavingWindowStillMakesAWholeFile) {
+    ComPtr<IWMProfile> profile = Shipped("320x240-m");  // 25 fps, 44.1 kHz stereo
+    ASSERT_TRUE(profile);
+    ProfileDescription description;
+    ASSERT_EQ(DescribeProfile(profile.Get(), &description), S_OK);
+    std::vector<AsfInput> inputs;
+    for (const StreamDescription& stream : description.streams) {
+        AsfInput input{stream, stream.IsVideo() ? MakeVideoType(MEDIASUBTYPE_RGB24, 320, 240, 400000)
+                                                : MakePcmAudioType(44100, 2, 16)};
+        if (stream.IsVideo()) inputs.insert(inputs.begin(), input);
+        else inputs.push_back(input);
+    }
+    ASSERT_EQ(inputs.size(), 2u);
+    const auto file = testing_support::TestEnvironment::Current().Dir() / "late-audio.wmv";
+    AsfFile asf;
+    ASSERT_EQ(asf.Open(file.string(), inputs), S_OK);
+    std::vector<BYTE> picture(320 * 240 * 3, 0x80);
+    for (int frame = 0; frame < 50; ++frame)  // 2 s of video first
+        ASSERT_EQ(asf.Write(0, picture.data(), static_cast<LONG>(picture.size()), true, frame * 400000LL), S_OK);
+    std::vector<BYTE> sound(4410 * 4, 0);  // then 2 s of audio from the start, in 0.1 s blocks
+    for (int block = 0; block < 20; ++block)
+        ASSERT_EQ(asf.Write(1, sound.data(), static_cast<LONG>(sound.size()), true, block * 1000000LL), S_OK);
+    ASSERT_EQ(asf.Close(), S_OK);
+    Probe probe = ProbeFile(file, true);
+    ASSERT_TRUE(probe.Of("video") && probe.Of("audio"));
+    EXPECT_EQ(std::atol(probe.Of("video")->at("nb_read_frames").c_str()), 50);
+    EXPECT_GT(std::atol(probe.Of("audio")->at("nb_read_frames").c_str()), 0);
 }
