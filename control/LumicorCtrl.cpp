@@ -9,6 +9,7 @@
 #include "control/Adjustment.h"
 #include "control/LumicorIds.h"
 #include "engine/HelperBlocks.h"
+#include "platform/contracts/PublishFailureReport.h"
 
 namespace {
 
@@ -143,6 +144,13 @@ bool CLumicorCtrl::OnWindowMessage(UINT message, WPARAM, LPARAM lParam, LRESULT*
 bool CLumicorCtrl::HandleCopyData(const COPYDATASTRUCT& data) {
     if (!data.lpData && data.cbData) return false;
     std::span<const uint8_t> bytes(static_cast<const uint8_t*>(data.lpData), data.cbData);
+    if (data.dwData == kHelperCopyDataTag) {
+        // The helper could not publish to the streaming server; the broadcast itself goes on.
+        if (std::optional<PublishFailure> failure = ParsePublishFailureReport(bytes)) {
+            FireCaptureError(failure->code, failure->text);
+            return true;
+        }
+    }
     std::optional<ClientReport> report = ParseClientReport(data.dwData, bytes);
     if (!report) return false;
     // An empty text keeps the list the previous report gave.

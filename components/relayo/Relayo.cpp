@@ -9,6 +9,8 @@
 #include "components/relayo/ClientReport.h"
 #include "components/relayo/ReportSender.h"
 #include "components/relayo/RtmpPusher.h"
+#include "platform/base/HResult.h"
+#include "platform/contracts/PublishFailureReport.h"
 #include "platform/os/WindowMessages.h"
 
 namespace relayo {
@@ -69,8 +71,13 @@ bool Relayo::OnStartBlock(const COPYDATASTRUCT& data) {
     StopBroadcast();
     block_ = std::make_unique<StartBlock>(std::move(*parsed.block));
     if (block_->owner != 0) reports_ = std::make_unique<ReportSender>(block_->owner, Handle());
-    if (RtmpPusher::IsRtmpAddress(block_->publishingAddress))
-        pusher_ = std::make_unique<RtmpPusher>(block_->file, block_->publishingAddress);
+    if (RtmpPusher::IsRtmpAddress(block_->publishingAddress)) {
+        ReportSender* reports = reports_.get();
+        auto onFailure = [reports](const std::string& reason) {
+            if (reports) reports->Queue(BuildPublishFailureReport({HResultFromErrno(ECONNREFUSED), reason}));
+        };
+        pusher_ = std::make_unique<RtmpPusher>(block_->file, block_->publishingAddress, std::move(onFailure));
+    }
     bindAttemptsLeft_ = kBindAttempts;
     TryStart();
     return true;

@@ -453,8 +453,9 @@ bool RtmpPusher::IsRtmpAddress(const std::string& address) {
     return true;
 }
 
-RtmpPusher::RtmpPusher(std::filesystem::path file, std::string url)
-    : file_(std::move(file)), url_(std::move(url)), thread_([this] { Run(); }) {}
+RtmpPusher::RtmpPusher(std::filesystem::path file, std::string url,
+                       std::function<void(const std::string&)> onFailure)
+    : file_(std::move(file)), url_(std::move(url)), onFailure_(std::move(onFailure)), thread_([this] { Run(); }) {}
 
 RtmpPusher::~RtmpPusher() {
     stopping_ = true;
@@ -479,11 +480,15 @@ void RtmpPusher::Run() {
             failures = 0;
             delay = kFirstReconnectDelay;
         } else if (++failures >= kMaxFailures) {
-            LogError("relayo", failure + "; giving up after " + std::to_string(failures) + " attempts");
+            const std::string reason = failure + "; giving up after " + std::to_string(failures) + " attempts";
+            LogError("relayo", reason);
             failed_ = true;
+            if (onFailure_) onFailure_(reason);
             return;
         } else {
-            LogWarning("relayo", failure + "; trying again in " + std::to_string(delay.count() / 1000) + " s");
+            const std::string reason = failure + "; trying again in " + std::to_string(delay.count() / 1000) + " s";
+            LogWarning("relayo", reason);
+            if (failures == 1 && onFailure_) onFailure_(reason);
         }
         for (auto waited = 0ms; waited < delay && !stopping_; waited += 50ms) std::this_thread::sleep_for(50ms);
         if (!failure.empty()) delay = std::min<std::chrono::milliseconds>(delay * 2, kLongestReconnectDelay);

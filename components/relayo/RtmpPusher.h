@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -17,7 +18,10 @@ class RtmpPusher {
 public:
     static bool IsRtmpAddress(const std::string& address);
 
-    RtmpPusher(std::filesystem::path file, std::string url);
+    // `onFailure` (on the pusher's thread) hears the reason of the first failure of a run of
+    // failed connections and of the last one, after which the address is given up.
+    RtmpPusher(std::filesystem::path file, std::string url,
+               std::function<void(const std::string& reason)> onFailure = {});
     ~RtmpPusher();  // stops and joins
     RtmpPusher(const RtmpPusher&) = delete;
     RtmpPusher& operator=(const RtmpPusher&) = delete;
@@ -36,6 +40,7 @@ private:
 
     std::filesystem::path file_;
     std::string url_;
+    std::function<void(const std::string&)> onFailure_;
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> sessions_{0};
     std::atomic<uint64_t> packets_{0};

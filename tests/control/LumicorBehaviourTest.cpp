@@ -11,6 +11,7 @@
 #include "engine/HelperBlocks.h"
 #include "engine/SessionMessages.h"
 #include "engine/VideoFormatPages.h"
+#include "platform/contracts/PublishFailureReport.h"
 #include "platform/devices/DevicePropertyPage.h"
 #include "platform/os/MessageWindow.h"
 #include "platform/os/WindowMessages.h"
@@ -223,11 +224,30 @@ TEST_F(Behaviour, AClientReportFillsTheAddressListAndFiresClientConnected) {
     EXPECT_EQ(GetTextOf(Call(102, {Variant(int16_t{3})})), "c");
     // Another dwData or another tag is no report.
     EXPECT_EQ(SendReport(0x10017, Report(kClientReportTag, 1, "x")), 0);
-    EXPECT_EQ(SendReport(kHelperCopyDataTag, Report(0x10038, 1, "x")), 0);
+    EXPECT_EQ(SendReport(kHelperCopyDataTag, Report(0x10039, 1, "x")), 0);
     std::vector<uint8_t> tooShort(10, 0);
     EXPECT_EQ(SendReport(kHelperCopyDataTag, tooShort), 0);
     EXPECT_EQ(Fired(kDispidClientConnected).size(), 2u);
     EXPECT_EQ(GetTextOf(Call(102, {Variant(int16_t{0})})), "a");
+}
+
+TEST_F(Behaviour, AHelperThatCannotPublishFiresCaptureErrorAndLeavesTheClientList) {
+    Activate();
+    SendReport(kHelperCopyDataTag, Report(kClientReportTag, 1, "10.0.0.7"));
+    const std::string reason = "cannot connect to rtmp://127.0.0.1:9/live: Connection refused; trying again in 1 s";
+    EXPECT_EQ(SendReport(kHelperCopyDataTag, BuildPublishFailureReport({HResultFromErrno(ECONNREFUSED), reason})), TRUE);
+    auto fired = Fired(kDispidCaptureError);
+    ASSERT_EQ(fired.size(), 1u);
+    ASSERT_EQ(fired[0].args.size(), 2u);
+    EXPECT_EQ(fired[0].args[0].I4(), HResultFromErrno(ECONNREFUSED));
+    EXPECT_EQ(fired[0].args[1].Bstr(), reason);
+    EXPECT_EQ(Fired(kDispidClientConnected).size(), 1u);
+    EXPECT_EQ(GetTextOf(Call(102, {Variant(int16_t{0})})), "10.0.0.7");
+    // Cut short before its code, it is nothing.
+    std::vector<uint8_t> cut = BuildPublishFailureReport({1, "x"});
+    cut.resize(kPublishFailureOffsetCode);
+    EXPECT_EQ(SendReport(kHelperCopyDataTag, cut), 0);
+    EXPECT_EQ(Fired(kDispidCaptureError).size(), 1u);
 }
 
 TEST_F(Behaviour, DesignTimeBrowsingNamesTheSelectedEntryAndOffersThemAll) {

@@ -3,6 +3,8 @@
 // reporting its clients to our window, and ended by WM_COMMAND 1.
 #include <fstream>
 
+#include "platform/base/HResult.h"
+#include "platform/contracts/PublishFailureReport.h"
 #include "tests/components/relayo/RelayoTestSupport.h"
 
 using namespace relayo_test;
@@ -137,6 +139,27 @@ TEST_F(RelayoProcessTest, QuitCommandEndsTheHelperAndFreesItsPort) {
     EXPECT_EQ(WaitExit(5000), std::optional<int>(0));
     EXPECT_EQ(FindWindow("Relayoclass", nullptr), 0u);
     EXPECT_TRUE(CanBind(port));
+}
+
+TEST_F(RelayoProcessTest, AStreamingServerThatIsNotThereIsReportedToTheOwnerAtOnce) {
+    StartWriter(30);
+    uint16_t port = FreeLoopbackPort();
+    const std::string url = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/x";
+    ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 1, file_.string(), url)), 1);
+    ASSERT_TRUE(WaitServing(port)) << "the broadcast itself goes on";
+    auto before = std::chrono::steady_clock::now();
+    std::optional<PublishFailure> failure;
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+            for (const Report& r : Reports())
+                if (auto parsed = ParsePublishFailureReport(r.bytes)) failure = parsed;
+            return failure.has_value();
+        },
+        10000));
+    EXPECT_LT(os_test::ElapsedMs(before), 10000);
+    EXPECT_EQ(failure->code, HResultFromErrno(ECONNREFUSED));
+    EXPECT_NE(failure->text.find(url), std::string::npos) << failure->text;
+    EXPECT_NE(failure->text.find("trying again"), std::string::npos) << failure->text;
 }
 
 namespace {
