@@ -248,7 +248,8 @@ void ScreenRecorderPage::OnInitDialog() {
     for (int row = 0; row < kHotKeyCount; ++row)
         keys_[static_cast<size_t>(row)]->setText(QString(QChar(s.keys[static_cast<size_t>(row)])));
 
-    SetArea({0, 0, static_cast<int>(control_.GetScreenWidth()), static_cast<int>(control_.GetScreenHeight())});
+    const int screenWidth = static_cast<int>(control_.GetScreenWidth());
+    SetArea({0, 0, screenWidth, static_cast<int>(control_.GetScreenHeight())});
 
     if (services_.applyHotKeys) {
         std::array<std::string, 5> edits;
@@ -409,8 +410,9 @@ void ScreenRecorderPage::OnCapture() {
     }
     QWidget* main = services_.mainWindow;
     if (main && main->isMinimized()) main->showNormal();
-    const std::optional<CaptureArea> recorded =
-        RecordedArea(Area(), static_cast<int>(control_.GetScreenWidth()), static_cast<int>(control_.GetScreenHeight()));
+    const int screenWidth = static_cast<int>(control_.GetScreenWidth());
+    const int screenHeight = static_cast<int>(control_.GetScreenHeight());
+    const std::optional<CaptureArea> recorded = RecordedArea(Area(), screenWidth, screenHeight);
     if (!recorded) {
         // Nothing to record: an empty area would start a file without a picture.
         MessageBox(kScreenCaptureFailedText, {}, MB_OK | MB_ICONERROR);
