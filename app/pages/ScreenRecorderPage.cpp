@@ -104,7 +104,7 @@ ScreenRecorderPage::ScreenRecorderPage(Services services, QWidget* parent)
             control_.SetCaptureRect(static_cast<short>(l), static_cast<short>(t), static_cast<short>(r),
                                     static_cast<short>(b));
         },
-        [] { return PointerPosition(); });
+        [this] { return picker_->Pointer(); });
     second_ = new QTimer(this);
     second_->setInterval(1000);
     connect(second_, &QTimer::timeout, this, &ScreenRecorderPage::OnSecond);

@@ -34,10 +34,24 @@ std::vector<unsigned long> OwnWindows() {
 
 }  // namespace
 
-QPointF PointerPosition() {
+WindowPicker::WindowPicker(QWidget* page, AreaChanged changed)
+    : QObject(page), page_(page), changed_(std::move(changed)) {}
+
+WindowPicker::~WindowPicker() = default;
+
+X11WindowPicker* WindowPicker::Desktop() {
 #ifdef ORVANTA_WITH_X11_HOTKEYS
-    static std::unique_ptr<X11WindowPicker> desktop = OpenDesktop();
-    if (desktop) {
+    if (!desktopTried_) {
+        desktopTried_ = true;
+        desktop_ = OpenDesktop();
+    }
+#endif
+    return desktop_.get();
+}
+
+QPointF WindowPicker::Pointer() {
+#ifdef ORVANTA_WITH_X11_HOTKEYS
+    if (X11WindowPicker* desktop = Desktop()) {
         if (auto p = desktop->PointerPosition()) return QPointF(p->first, p->second);
     }
 #endif
@@ -45,11 +59,6 @@ QPointF PointerPosition() {
     const double ratio = screen ? screen->devicePixelRatio() : 1.0;
     return QPointF(QCursor::pos()) * ratio;
 }
-
-WindowPicker::WindowPicker(QWidget* page, AreaChanged changed)
-    : QObject(page), page_(page), changed_(std::move(changed)) {}
-
-WindowPicker::~WindowPicker() = default;
 
 bool WindowPicker::OutlineShown() const {
 #ifdef ORVANTA_WITH_X11_HOTKEYS
@@ -63,9 +72,6 @@ void WindowPicker::Begin(QWidget* icon) {
     icon_ = icon;
     outlined_ = 0;
     anyFound_ = false;
-#ifdef ORVANTA_WITH_X11_HOTKEYS
-    if (!desktop_) desktop_ = OpenDesktop();
-#endif
     icon->setCursor(Qt::CrossCursor);
     icon->grabMouse();
 }
@@ -73,16 +79,17 @@ void WindowPicker::Begin(QWidget* icon) {
 void WindowPicker::Move() {
     if (!icon_) return;
 #ifdef ORVANTA_WITH_X11_HOTKEYS
-    if (!desktop_) return;
-    const QPointF at = PointerPosition();
+    X11WindowPicker* desktop = Desktop();
+    if (!desktop) return;
+    const QPointF at = Pointer();
     unsigned long window = 0;
-    const DesktopRect r = desktop_->WindowAt(static_cast<int>(at.x()), static_cast<int>(at.y()), OwnWindows(), &window);
+    const DesktopRect r = desktop->WindowAt(static_cast<int>(at.x()), static_cast<int>(at.y()), OwnWindows(), &window);
     if (anyFound_ && window == outlined_) return;
     anyFound_ = true;
     outlined_ = window;
-    desktop_->HideOutline();
+    desktop->HideOutline();
     if (changed_) changed_({r.left, r.top, r.width, r.height});
-    desktop_->ShowOutline(r);
+    desktop->ShowOutline(r);
 #endif
 }
 

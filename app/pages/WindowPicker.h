@@ -13,10 +13,6 @@
 class QWidget;
 class X11WindowPicker;
 
-// Where the pointer is on the recorded screen, in physical pixels: asked of the X server when
-// there is one, else Qt's cursor position scaled by the screen's pixel ratio.
-QPointF PointerPosition();
-
 class WindowPicker : public QObject {
     Q_OBJECT
 public:
@@ -35,11 +31,18 @@ public:
     // The window outlined now (0: none).
     unsigned long Outlined() const { return outlined_; }
     bool OutlineShown() const;
+    // Where the pointer is on the recorded screen, in physical pixels: asked of the X server when
+    // there is one, else Qt's cursor position scaled by the screen's pixel ratio.
+    QPointF Pointer();
 
 private:
+    // The X server's connection, opened at first use.
+    X11WindowPicker* Desktop();
+
     QWidget* page_;
     AreaChanged changed_;
     std::unique_ptr<X11WindowPicker> desktop_;
+    bool desktopTried_ = false;
     QWidget* icon_ = nullptr;
     unsigned long outlined_ = 0;
     bool anyFound_ = false;
