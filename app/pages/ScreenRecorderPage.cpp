@@ -248,8 +248,10 @@ void ScreenRecorderPage::OnInitDialog() {
     for (int row = 0; row < kHotKeyCount; ++row)
         keys_[static_cast<size_t>(row)]->setText(QString(QChar(s.keys[static_cast<size_t>(row)])));
 
-    const int screenWidth = static_cast<int>(control_.GetScreenWidth());
-    SetArea({0, 0, screenWidth, static_cast<int>(control_.GetScreenHeight())});
+    if (control_) {
+        const int screenWidth = static_cast<int>(control_.GetScreenWidth());
+        SetArea({0, 0, screenWidth, static_cast<int>(control_.GetScreenHeight())});
+    }
 
     if (services_.applyHotKeys) {
         std::array<std::string, 5> edits;
