@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygon>
+#include <QRegion>
 #include <algorithm>
 
 namespace {
@@ -19,7 +21,6 @@ constexpr int kAnchorSlack = 24;
 HoverTip::HoverTip(QWidget* owner)
     : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("HoverTip"));
-    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPixelSize(13);
@@ -61,6 +62,11 @@ void HoverTip::Place() {
     const int fullWidth = std::max(width, pointerX_ + kPointerHalfWidth + 1);
     resize(fullWidth, height + kPointerHeight);
     move(anchor_.x() - pointerX_, anchor_.y() - height - kPointerHeight);
+    // The window takes the shape of the body and its pointer (no compositor needed).
+    QPolygon pointer;
+    pointer << QPoint(pointerX_ - kPointerHalfWidth - 1, height - 1) << QPoint(pointerX_, height + kPointerHeight)
+            << QPoint(pointerX_ + kPointerHalfWidth + 1, height - 1);
+    setMask(QRegion(0, 0, width, height) | QRegion(pointer));
 }
 
 void HoverTip::CheckMouse() {

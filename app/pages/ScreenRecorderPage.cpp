@@ -516,8 +516,12 @@ void ScreenRecorderPage::OnTips() {
 void ScreenRecorderPage::OnCutIcon() {
     tip_->HideTip();
     mainHiddenForCut_ = false;
-    if (hide_->isChecked() && services_.mainWindow && services_.mainWindow->isVisible()) {
-        services_.mainWindow->hide();
+    QWidget* main = services_.mainWindow;
+    if (hide_->isChecked() && main && main->isVisible()) {
+        // Out of sight rather than hidden: hiding the main window would end its modal loop,
+        // and the program with it.
+        mainPosition_ = main->pos();
+        main->move(-main->width() - 10000, -main->height() - 10000);
         mainHiddenForCut_ = true;
     }
     // Give the desktop time to take the hidden window off the screen before it is frozen.
@@ -527,7 +531,7 @@ void ScreenRecorderPage::OnCutIcon() {
             const QRect r = selector.Result();
             if (r.width() > 0 && r.height() > 0) SetArea({r.x(), r.y(), r.width(), r.height()});
         }
-        if (mainHiddenForCut_ && services_.mainWindow) services_.mainWindow->show();
+        if (mainHiddenForCut_ && services_.mainWindow) services_.mainWindow->move(mainPosition_);
         mainHiddenForCut_ = false;
     });
 }

@@ -3,6 +3,7 @@
 // when asked, to WMV, AVI/MPEG4, FLV or SWF through the screen capture control. It owns the
 // capture area (typed, picked by window or cut from a frozen screen), the hot-key letters, the
 // Capture/Resume, Pause and Stop commands and Dynamic Focus; its settings are "CatchScreen".
+#include <QPoint>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -127,6 +128,7 @@ private:
     bool paused_ = false;
     bool stopRequested_ = false;
     bool mainHiddenForCut_ = false;
+    QPoint mainPosition_;
 
     QComboBox* format_;
     QComboBox* frameRate_;
