@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 
+#include "app/options/DialogButtonRow.h"
 #include "platform/os/MessageBox.h"
 
 namespace {
@@ -77,20 +78,9 @@ FlashOutputDialog::FlashOutputDialog(const char* title, const FlashKeys& keys, F
     widthEdit_->hide();
     heightEdit_->hide();
 
-    auto* next = new QPushButton(QStringLiteral("Next"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-    next->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(next);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
-    connect(next, &QPushButton::clicked, this, [this] {
-        if (OnNext()) accept();
-    });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddDialogButtonRow(this, layout, QStringLiteral("Next"), [this] { return OnNext(); });
     connect(videoBitrate_, &QComboBox::currentIndexChanged, this, &FlashOutputDialog::OnVideoBitrateChanged);
     connect(sampleRate_, &QComboBox::currentIndexChanged, this, &FlashOutputDialog::OnSampleRateChanged);
     connect(size_, &QComboBox::currentIndexChanged, this, &FlashOutputDialog::OnSizeChanged);

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/options/DialogButtonRow.h"
+
 namespace {
 
 constexpr std::array<const char*, kMp3ModeCount> kEntries = {
@@ -41,21 +43,12 @@ Mp3QualityDialog::Mp3QualityDialog(AviOptions& options, QWidget* parent)
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("MP3 Quality:")));
     row->addWidget(quality_, 1);
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    AddDialogButtonRow(this, layout, QStringLiteral("OK"), [this] {
         OnOk();
-        accept();
+        return true;
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void Mp3QualityDialog::OnOk() {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "app/options/DialogButtonRow.h"
 #include "app/options/Mp3QualityDialog.h"
 #include "app/outside/CScreen2Video.h"
 #include "platform/os/MessageBox.h"
@@ -73,18 +74,14 @@ ScreenAviDialog::ScreenAviDialog(AviOptions& options, QWidget* parent)
                                            "have video resolution limitation."));
     tip1->setWordWrap(true);
     tip2->setWordWrap(true);
-    auto* next = new QPushButton(QStringLiteral("Next"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-    next->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(next);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(tip1);
     layout->addWidget(tip2);
-    layout->addLayout(buttons);
+    AddDialogButtonRow(this, layout, QStringLiteral("Next"), [this] {
+        OnNext();
+        return true;
+    });
 
     ReadAviOptions(IniStore::Instance(), options_);
     useVideo_->setChecked(true);
@@ -106,11 +103,6 @@ ScreenAviDialog::ScreenAviDialog(AviOptions& options, QWidget* parent)
     connect(audio_, &QComboBox::currentIndexChanged, this, &ScreenAviDialog::ApplyEnabling);
     connect(videoSetting_, &QPushButton::clicked, this, &ScreenAviDialog::OnVideoSetting);
     connect(audioSetting_, &QPushButton::clicked, this, &ScreenAviDialog::OnAudioSetting);
-    connect(next, &QPushButton::clicked, this, [this] {
-        OnNext();
-        accept();
-    });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 ScreenAviDialog::~ScreenAviDialog() = default;

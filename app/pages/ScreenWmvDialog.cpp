@@ -10,6 +10,7 @@
 
 #include "app/pages/WmvProfileFiles.h"
 #include "platform/os/FileDialog.h"
+#include "app/options/DialogButtonRow.h"
 #include "platform/os/MessageBox.h"
 
 namespace {
@@ -53,20 +54,9 @@ ScreenWmvDialog::ScreenWmvDialog(std::vector<std::string> defaultProfiles, std::
     grid->addWidget(new QLabel(QStringLiteral("Custom Profile:")), 3, 0);
     grid->addWidget(custom_, 3, 1);
     grid->addWidget(browse_, 3, 2);
-    auto* next = new QPushButton(QStringLiteral("Next"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-    next->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(next);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
-    connect(next, &QPushButton::clicked, this, [this] {
-        if (OnNext()) accept();
-    });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddDialogButtonRow(this, layout, QStringLiteral("Next"), [this] { return OnNext(); });
     connect(browse_, &QPushButton::clicked, this, &ScreenWmvDialog::OnBrowse);
     connect(type_, &QComboBox::currentIndexChanged, this, &ScreenWmvDialog::ApplyType);
 
