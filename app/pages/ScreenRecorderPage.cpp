@@ -349,7 +349,6 @@ bool ScreenRecorderPage::ChooseFormatOptions(int format, const CaptureArea& reco
         control_.SetUseAudioCompressor(options.isSetAudio);
         control_.SetUseVideoCompressor(options.isSetVideo);
         if (options.isSetAudio) {
-            control_.SetUseAudioCompressor(true);
             control_.SetAudioCompressor(static_cast<short>(options.audio));
             // The control applies these only when the chosen compressor is its MP3 encoder,
             // wherever that stands in its list.
@@ -378,7 +377,7 @@ bool ScreenRecorderPage::ChooseFormatOptions(int format, const CaptureArea& reco
         WriteFlashChoice(store, keys, choice);
         const long channels = choice.channel == 0 ? 2 : 1;
         if (flv) {
-            // The control takes the FLV height before the width.
+            // Mind the ids: FLV has its height (33) before its width (34), SWF the other way round.
             control_.SetFLVWidth(width);
             control_.SetFLVHeight(height);
             control_.SetFLVVideoBitrate(choice.videoBitrate * 1000L);
