@@ -68,22 +68,53 @@ void WriteWmvChoice(IniStore& store, const WmvChoice& c) {
     store.WriteString(kWmvDialog, "wmvc", c.customFile);
 }
 
-void ReadSwfChoice(const IniStore& store, SwfChoice& c) {
-    c.isChange = store.GetBool(kSwfDialog, "SwfIsChange", c.isChange);
-    c.width = store.GetInt(kSwfDialog, "swfwgv", c.width);
-    c.height = store.GetInt(kSwfDialog, "swfhgv", c.height);
-    c.videoBitrate = store.GetInt(kSwfDialog, "swfbrgv", c.videoBitrate);
-    c.sampleRate = store.GetInt(kSwfDialog, "swfsrgv", c.sampleRate);
-    c.audioBitrate = store.GetInt(kSwfDialog, "swfabgv", c.audioBitrate);
-    c.channel = store.GetIndex(kSwfDialog, "swfchgv", c.channel, 2);
+void ReadSwfChoice(const IniStore& store, SwfChoice& c) { ReadFlashChoice(store, kSwfKeys, c); }
+
+void WriteSwfChoice(IniStore& store, const SwfChoice& c) { WriteFlashChoice(store, kSwfKeys, c); }
+
+FlvOptions& ScreenFlvOptions() {
+    static FlvOptions options;
+    return options;
 }
 
-void WriteSwfChoice(IniStore& store, const SwfChoice& c) {
-    store.WriteBool(kSwfDialog, "SwfIsChange", c.isChange);
-    store.WriteInt(kSwfDialog, "swfwgv", c.width);
-    store.WriteInt(kSwfDialog, "swfhgv", c.height);
-    store.WriteInt(kSwfDialog, "swfbrgv", c.videoBitrate);
-    store.WriteInt(kSwfDialog, "swfsrgv", c.sampleRate);
-    store.WriteInt(kSwfDialog, "swfabgv", c.audioBitrate);
-    store.WriteInt(kSwfDialog, "swfchgv", c.channel);
+AviOptions& ScreenAviOptions() {
+    static AviOptions options;
+    return options;
+}
+
+void ReadFlashChoice(const IniStore& store, const FlashKeys& k, FlashChoice& c) {
+    c.isChange = store.GetBool(k.section, k.isChange, c.isChange);
+    c.width = store.GetInt(k.section, k.width, c.width);
+    c.height = store.GetInt(k.section, k.height, c.height);
+    c.videoBitrate = store.GetInt(k.section, k.videoBitrate, c.videoBitrate);
+    c.sampleRate = store.GetInt(k.section, k.sampleRate, c.sampleRate);
+    c.audioBitrate = store.GetInt(k.section, k.audioBitrate, c.audioBitrate);
+    c.channel = store.GetIndex(k.section, k.channel, c.channel, 2);
+}
+
+void WriteFlashChoice(IniStore& store, const FlashKeys& k, const FlashChoice& c) {
+    store.WriteBool(k.section, k.isChange, c.isChange);
+    store.WriteInt(k.section, k.width, c.width);
+    store.WriteInt(k.section, k.height, c.height);
+    store.WriteInt(k.section, k.videoBitrate, c.videoBitrate);
+    store.WriteInt(k.section, k.sampleRate, c.sampleRate);
+    store.WriteInt(k.section, k.audioBitrate, c.audioBitrate);
+    store.WriteInt(k.section, k.channel, c.channel);
+}
+
+void ReadAviOptions(const IniStore& store, AviOptions& o) {
+    o.isChange = store.GetBool(kAviDialog, "AviIsChange", o.isChange);
+    o.isSetVideo = store.GetBool(kAviDialog, "IsSetAviVideo", o.isSetVideo);
+    o.isSetAudio = store.GetBool(kAviDialog, "IsSetAviAudio", o.isSetAudio);
+    o.video = store.GetInt(kAviDialog, "AviVideo", o.video);
+    o.audio = store.GetInt(kAviDialog, "AviAudio", o.audio);
+    o.mp3Mode = store.GetIndex(kAviDialog, "AviMp3Mode", o.mp3Mode, kMp3ModeCount);
+}
+
+void WriteAviOptions(IniStore& store, const AviOptions& o) {
+    store.WriteBool(kAviDialog, "AviIsChange", o.isChange);
+    store.WriteBool(kAviDialog, "IsSetAviVideo", o.isSetVideo);
+    store.WriteBool(kAviDialog, "IsSetAviAudio", o.isSetAudio);
+    store.WriteInt(kAviDialog, "AviVideo", o.video);
+    store.WriteInt(kAviDialog, "AviAudio", o.audio);
 }

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/pages/ScreenRecorderPage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
@@ -16,6 +17,7 @@
 #include "app/shell/TabHost.h"
 #include "app/shell/TitlePage.h"
 #include "platform/os/DialogUnits.h"
+#include "platform/os/FileDialog.h"
 #include "platform/os/Folders.h"
 #include "platform/os/ModalDialog.h"
 #include "platform/x11/GlobalHotKeys.h"
@@ -27,11 +29,16 @@ QRect DialogRect(const QFont& font, int x, int y, int width, int height) {
     return QRect(QPoint(origin.width(), origin.height()), DialogUnitsToPixels(width, height, font));
 }
 
-// The Screen Recorder page's actions until the page exists: say which command arrived.
-void ReportHotKeyCommand(int id) {
-    std::printf("orvanta: hot-key command %d (%s) reached the Screen Recorder page\n", id,
-                HotKeyName(id));
-    std::fflush(stdout);
+// The output file of a screen recording: the save dialog with the format's filter and
+// extension. (The countdown dialog takes this place once it is part of the program.)
+std::optional<std::string> ChooseRecordingFile(const std::string& filter, const std::string& title,
+                                               const std::string& extension, bool) {
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Save;
+    request.title = title;
+    request.filter = filter;
+    request.defaultExtension = extension;
+    return RunFileDialog(request);
 }
 
 }  // namespace
@@ -44,7 +51,7 @@ MainWindow::MainWindow(std::string programFolder, GlobalHotKeys* hotKeys, QWidge
       hotKeys_(hotKeys),
       tabs_(new TabHost(this)),
       picture_(new AnimatedPicture(this)),
-      hotKeyAction_(ReportHotKeyCommand) {
+      hotKeyAction_() {
     setWindowTitle(QString::fromUtf8(kMainWindowCaption));
     const QRect client = DialogRect(font(), 0, 0, 331, 258);
     setFixedSize(client.size());
@@ -98,9 +105,7 @@ void MainWindow::CreatePages() {
 
     tabs_->AddPage(kBroadcastPage, 1, new TitlePage(kBroadcastPage));
 
-    tabs_->AddPage(kScreenRecorderPage, 2, new TitlePage(kScreenRecorderPage));
     IniStore& store = IniStore::Instance();
-    ReadScreenSettings(store, ScreenSettings());
     ReadWmvChoice(store, ScreenWmvChoice());
     ReadSwfChoice(store, ScreenSwfChoice());
     if (hotKeys_) {
@@ -112,10 +117,16 @@ void MainWindow::CreatePages() {
         });
         if (!hotKeys_->Available())
             std::fprintf(stderr, "orvanta: no global hot keys: %s\n", hotKeys_->Reason().c_str());
-        std::array<std::string, 5> edits;
-        for (size_t i = 0; i < edits.size(); ++i) edits[i] = std::string(1, ScreenSettings().keys[i]);
-        ApplyHotKeys(edits);
     }
+    // The page reads "CatchScreen" and registers the hot keys as it initialises.
+    ScreenRecorderPage::Services services;
+    services.programFolder = programFolder_;
+    services.mainWindow = this;
+    services.applyHotKeys = [this](const std::array<std::string, 5>& edits) { return ApplyHotKeys(edits); };
+    services.readyToRecord = ChooseRecordingFile;
+    screenRecorder_ = new ScreenRecorderPage(std::move(services));
+    tabs_->AddPage(kScreenRecorderPage, 2, screenRecorder_);
+    SetHotKeyAction([this](int id) { screenRecorder_->OnHotKey(id); });
 }
 
 HotKeyOutcome MainWindow::ApplyHotKeys(const std::array<std::string, 5>& edits) {

@@ -11,6 +11,7 @@
 
 class AnimatedPicture;
 class GlobalHotKeys;
+class ScreenRecorderPage;
 class SplashWindow;
 class TabHost;
 
@@ -46,6 +47,7 @@ public:
 
     TabHost* Tabs() const { return tabs_; }
     AnimatedPicture* Picture() const { return picture_; }
+    ScreenRecorderPage* ScreenRecorder() const { return screenRecorder_; }
     bool Initialised() const { return initialised_; }
     // The Screen Recorder's hot-key actions (the page installs them); each is guarded against
     // running again while it runs.
@@ -67,6 +69,7 @@ private:
     GlobalHotKeys* hotKeys_;
     TabHost* tabs_;
     AnimatedPicture* picture_;
+    ScreenRecorderPage* screenRecorder_ = nullptr;
     bool initialised_ = false;
     std::function<void(int id)> hotKeyAction_;
     std::array<bool, kHotKeyCount> running_{};
