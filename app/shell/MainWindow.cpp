@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/pages/BroadcastPage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
@@ -96,7 +97,7 @@ void MainWindow::CreatePages() {
     if (Settings().snapshotFolder.empty())
         Settings().snapshotFolder = DefaultSnapshotFolder(settingsFolder_);
 
-    tabs_->AddPage(kBroadcastPage, 1, new TitlePage(kBroadcastPage));
+    tabs_->AddPage(kBroadcastPage, 1, new BroadcastPage(programFolder_));
 
     tabs_->AddPage(kScreenRecorderPage, 2, new TitlePage(kScreenRecorderPage));
     IniStore& store = IniStore::Instance();
