@@ -57,8 +57,11 @@ TEST_F(MainWindowTest, InitialisesCaptionTabsAndPictures) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(tabs->Tabs()->tabText(i).toStdString(), titles[i]);
         EXPECT_EQ(tabs->Tag(i), i);
-        if (i == 1) EXPECT_NE(dynamic_cast<BroadcastPage*>(tabs->Page(i)), nullptr);
-        else EXPECT_EQ(static_cast<TitlePage*>(tabs->Page(i))->Title().toStdString(), titles[i]);
+        if (i == 1) {
+            EXPECT_NE(dynamic_cast<BroadcastPage*>(tabs->Page(i)), nullptr);
+        } else {
+            EXPECT_EQ(static_cast<TitlePage*>(tabs->Page(i))->Title().toStdString(), titles[i]);
+        }
         EXPECT_EQ(tabs->Page(i)->parentWidget(), tabs);
     }
     EXPECT_EQ(tabs->CurrentIndex(), 0);
