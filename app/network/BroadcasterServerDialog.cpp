@@ -89,7 +89,6 @@ bool BroadcasterServerDialog::OnOpen() {
     clients_->clear();
     clientCount_->setText("0");
     SetStatus("Stop!");
-    SetEditing(true);
     CVideoBroadcast::Events events;
     events.fileFinished = [this] { OnFileFinished(); };
     events.ready = [this] { SetStatus("Ready!"); };
@@ -97,6 +96,7 @@ bool BroadcasterServerDialog::OnOpen() {
     events.error = [this] { SetStatus("Error!"); };
     events.clientsChanged = [this](int16_t count) { OnClientsChanged(count); };
     const HRESULT hr = broadcaster_.Create(host_, std::move(events));
+    SetEditing(true);  // "Broadcast Now!" only with a broadcaster
     if (FAILED(hr)) {
         char text[200];
         std::snprintf(text, sizeof text,
@@ -104,7 +104,6 @@ bool BroadcasterServerDialog::OnOpen() {
                       "broadcast until Orvanta is installed again.",
                       static_cast<unsigned>(hr));
         MessageBox(text, {}, MB_OK | MB_ICONERROR);
-        broadcastNow_->setEnabled(false);
         return false;
     }
     return true;

@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <fstream>
 #include <future>
-#include <random>
 
 #include "app/network/BroadcasterServerDialog.h"
 #include "app/options/BalloonTip.h"
@@ -35,6 +34,7 @@
 #include "platform/os/WallClockOverride.h"
 #include "platform/os/WindowMessages.h"
 #include "tests/components/mmsh/MmshTestSupport.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -42,23 +42,6 @@ using namespace std::chrono_literals;
 using testing_support::TestEnvironment;
 
 namespace {
-
-// The page takes ports up to 9999: a free one of those on loopback.
-uint16_t FreeLowLoopbackPort() {
-    std::mt19937 pick(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(time(nullptr)));
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const auto port = static_cast<uint16_t>(4000 + pick() % 6000);
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        if (free) return port;
-    }
-    return 0;
-}
 
 bool Listening(uint16_t port) {
     int fd = mmsh_test::Connect(port);
@@ -301,7 +284,7 @@ TEST_F(BroadcastPageTest, ChecksBeforeABroadcastAndAFailedStartThatSaysSo) {
 
 TEST_F(BroadcastPageTest, DeviceBroadcastIsPlayedOnLoopbackAtTheQualitysSizeAndStopClosesThePort) {
     ASSERT_NO_FATAL_FAILURE(CreateControl());
-    const uint16_t port = FreeLowLoopbackPort();
+    const uint16_t port = testing_support::FreeLoopbackPortUpTo(9999);
     ASSERT_NE(port, 0);
     BroadcastPage& page = Page();
     page.PortEdit()->setText(QString::number(port));
@@ -340,7 +323,7 @@ TEST_F(BroadcastPageTest, DeviceBroadcastIsPlayedOnLoopbackAtTheQualitysSizeAndS
 
 TEST_F(BroadcastPageTest, ScheduledBroadcastStopsAtItsLimitAndOnlyThenShutsDownOnce) {
     ASSERT_NO_FATAL_FAILURE(CreateControl());
-    const uint16_t port = FreeLowLoopbackPort();
+    const uint16_t port = testing_support::FreeLoopbackPortUpTo(9999);
     ASSERT_NE(port, 0);
     WallClockOverride clock("2026-12-09 21:59:58");
     BroadcastPage& page = Page();
