@@ -39,10 +39,10 @@ BroadcasterServerDialog::BroadcasterServerDialog(uint16_t port, uint16_t maxClie
       broadcastNow_(new QPushButton("Broadcast Now!", this)),
       stop_(new QPushButton("Stop", this)),
       exit_(new QPushButton("Exit", this)),
-      status_(ReadOnlyEdit(this, {372, 200, 150, 24})),
-      clientCount_(ReadOnlyEdit(this, {372, 250, 150, 24})),
+      status_(ReadOnlyEdit(this, {372, 226, 176, 24})),
+      clientCount_(ReadOnlyEdit(this, {372, 276, 176, 24})),
       clients_(new QListWidget(this)),
-      address_(ReadOnlyEdit(this, {12, 366, 510, 24})) {
+      address_(ReadOnlyEdit(this, {12, 392, 536, 24})) {
     setObjectName("BroadcasterServerDialog");
     setWindowTitle("Video/Audio Broadcaster Server");
     playlist_.port = port;
@@ -52,20 +52,20 @@ BroadcasterServerDialog::BroadcasterServerDialog(uint16_t port, uint16_t maxClie
     host_->setGeometry(0, 0, 1, 1);
     host_->hide();
     Label(this, "Video/Audio files: (Broadcast list)", {12, 10, 340, 18});
-    list_->setGeometry(12, 30, 340, 306);
+    list_->setGeometry(12, 30, 340, 332);
     int y = 30;
     for (QPushButton* button : {add_, remove_, preview_, broadcastNow_, stop_, exit_}) {
-        button->setGeometry(372, y, 150, 26);
+        button->setGeometry(372, y, 176, 26);
         button->setAutoDefault(false);
         y += 28;
     }
-    Label(this, "Status:", {372, 180, 150, 18});
-    Label(this, "Number of connected clients:", {372, 230, 150, 18});
-    Label(this, "Connected clients:", {372, 280, 150, 18});
-    clients_->setGeometry(372, 298, 150, 38);
-    Label(this, "Broadcast Address: (your IP + the port number you have set)", {12, 346, 510, 18});
+    Label(this, "Status:", {372, 208, 176, 18});
+    Label(this, "Number of connected clients:", {372, 258, 176, 18});
+    Label(this, "Connected clients:", {372, 308, 176, 18});
+    clients_->setGeometry(372, 326, 176, 36);
+    Label(this, "Broadcast Address: (your IP + the port number you have set)", {12, 372, 536, 18});
     address_->setText(QString::fromStdString(addressText));
-    setFixedSize(534, 402);
+    setFixedSize(560, 428);
 
     connect(add_, &QPushButton::clicked, this, [this] { OnAddFile(); });
     connect(remove_, &QPushButton::clicked, this, [this] { OnRemove(); });

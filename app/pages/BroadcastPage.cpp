@@ -123,37 +123,37 @@ BroadcastPage::BroadcastPage(std::string programFolder, QWidget* parent)
 BroadcastPage::~BroadcastPage() = default;
 
 void BroadcastPage::BuildUpperHalf() {
-    Frame(this, {4, 4, 488, 150}, "#fcfcfc");
+    Frame(this, {4, 4, 566, 112}, "#fcfcfc");
     Label(this, "WMV Quality:", {12, 12, 200, 18});
     quality_ = new QComboBox(this);
-    quality_->setGeometry(12, 30, 470, 24);
+    quality_->setGeometry(12, 30, 550, 24);
     for (const Quality& quality : kQualities) quality_->addItem(quality.text);
     Label(this, "Custom Broadcast Profile:", {12, 60, 200, 18});
     customProfile_ = new QLineEdit(this);
-    customProfile_->setGeometry(12, 78, 380, 24);
+    customProfile_->setGeometry(12, 78, 458, 24);
     customProfile_->setReadOnly(true);
     browse_ = new QPushButton("Browse...", this);
-    browse_->setGeometry(398, 77, 84, 26);
+    browse_->setGeometry(476, 77, 86, 26);
 
-    Frame(this, {4, 158, 488, 62}, "#f8f8f8");
+    Frame(this, {4, 120, 566, 62}, "#f8f8f8");
     auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
-    Label(this, "Broadcast Port:", {12, 164, 110, 18});
+    Label(this, "Broadcast Port:", {12, 126, 110, 18});
     port_ = new QLineEdit(this);
-    port_->setGeometry(12, 184, 80, 24);
+    port_->setGeometry(12, 146, 80, 24);
     port_->setMaxLength(5);
     port_->setValidator(digits);
-    Label(this, "Maximum Number of Clients:", {110, 164, 180, 18});
+    Label(this, "Maximum Number of Clients:", {120, 126, 180, 18});
     clients_ = new QLineEdit(this);
-    clients_->setGeometry(110, 184, 80, 24);
+    clients_->setGeometry(120, 146, 80, 24);
     clients_->setMaxLength(4);
     clients_->setValidator(digits);
     broadcast_ = new QPushButton("Broadcast!", this);
-    broadcast_->setGeometry(222, 182, 90, 28);
+    broadcast_->setGeometry(300, 144, 90, 28);
     stop_ = new QPushButton("Stop", this);
-    stop_->setGeometry(318, 182, 74, 28);
+    stop_->setGeometry(396, 144, 74, 28);
     stop_->setEnabled(false);
     how_ = new QPushButton("How?", this);
-    how_->setGeometry(398, 182, 84, 28);
+    how_->setGeometry(476, 144, 86, 28);
 
     menu_ = new QMenu(this);
     menu_->addAction("Broadcast from device", this, [this] { StartDeviceBroadcast(); });
@@ -170,28 +170,28 @@ void BroadcastPage::BuildUpperHalf() {
 }
 
 void BroadcastPage::BuildLowerHalf() {
-    Frame(this, {4, 224, 488, 22}, "#f3f3f3");
-    Label(this, "Advanced Settings of Auto-Capture", {12, 226, 300, 18});
-    Frame(this, {4, 250, 488, 90}, "#f1f1f1");
+    Frame(this, {4, 190, 566, 22}, "#f3f3f3");
+    Label(this, "Advanced Settings of Auto-Capture", {12, 192, 300, 18});
+    Frame(this, {4, 216, 566, 90}, "#f1f1f1");
     static constexpr const char* kNames[6] = {"Y", "M", "D", "H", "M", "S"};
     int x = 12;
     for (size_t i = 0; i < scheduleEdits_.size(); ++i) {
         auto* edit = new QLineEdit(this);
-        edit->setGeometry(x, 258, i == 0 ? 46 : 32, 24);
+        edit->setGeometry(x, 224, i == 0 ? 46 : 32, 24);
         edit->setMaxLength(i == 0 ? 4 : 2);
         scheduleEdits_[i] = edit;
         x += (i == 0 ? 46 : 32) + 2;
-        Label(this, kNames[i], {x, 261, 14, 18});
+        Label(this, kNames[i], {x, 227, 14, 18});
         x += 14;
     }
-    Label(this, "When time is up:", {12, 290, 110, 18});
+    Label(this, "When time is up:", {12, 256, 110, 18});
     whenUp_ = new QComboBox(this);
-    whenUp_->setGeometry(12, 308, 220, 24);
+    whenUp_->setGeometry(12, 274, 220, 24);
     whenUp_->addItems({"Start video capture", "Start broadcast from device"});
     limitTime_ = new QPushButton("Limit Time", this);
-    limitTime_->setGeometry(302, 306, 86, 28);
+    limitTime_->setGeometry(382, 272, 86, 28);
     start_ = new QPushButton("Start", this);
-    start_->setGeometry(396, 306, 86, 28);
+    start_->setGeometry(476, 272, 86, 28);
 
     connect(limitTime_, &QPushButton::clicked, this, [this] { OnLimitTime(); });
     connect(start_, &QPushButton::clicked, this, [this] { OnScheduleStart(); });
