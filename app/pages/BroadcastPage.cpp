@@ -55,6 +55,7 @@ constexpr Quality kQualities[BroadcastPage::kQualityCount] = {
 
 constexpr const char* kCapturingText =
     "Video capture is working now, please stop it before you broadcast the video.";
+constexpr const char* kBroadcastingText = "Video is broadcasting now, please stop it first.";
 constexpr const char* kPortText = "Please make sure you have input a port number between 0 - 9999!";
 constexpr const char* kClientsText = "Maximum Number of Clients must be bigger than zero.";
 constexpr const char* kHowTitle = "How to view your broadcast video?";
@@ -263,6 +264,13 @@ bool BroadcastPage::StartDeviceBroadcast() {
     DeviceCaptureState& state = DeviceState();
     if (state.IsDeviceCapturing) {
         MessageBox(kCapturingText, {}, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    // Only the schedule gets here while a broadcast runs (the button is disabled then): the
+    // media-file broadcaster's dialog may hold the port, and a running device broadcast would be
+    // restarted under its players.
+    if (state.IsBroadcasting) {
+        MessageBox(kBroadcastingText, {}, MB_OK | MB_ICONERROR);
         return false;
     }
     const int port = CheckedPort();

@@ -382,6 +382,19 @@ TEST_F(BroadcastPageTest, ArmingRefusesInvalidFieldsStartsAPastTimeAtOnceAndDisa
     EXPECT_EQ(boxes.Calls()[0].Icon(), MB_ICONERROR);
     EXPECT_TRUE(files.Requests().empty());
 
+    // A scheduled broadcast while another broadcast runs (the media-file broadcaster's dialog is
+    // open) is refused and disarms.
+    DeviceState().IsBroadcasting = true;
+    ScheduleAt(clock.Now());
+    page.WhenTimeIsUp()->setCurrentIndex(1);
+    page.OnScheduleStart();
+    ASSERT_EQ(boxes.Calls().size(), 2u);
+    EXPECT_EQ(boxes.Calls()[1].text, "Video is broadcasting now, please stop it first.");
+    EXPECT_EQ(page.Schedule().GetState(), CaptureSchedule::State::Disarmed);
+    EXPECT_EQ(page.ScheduleButton()->text().toStdString(), "Start");
+    DeviceState().IsBroadcasting = false;
+    page.WhenTimeIsUp()->setCurrentIndex(0);
+
     // A capture wants its file; cancelling that leaves the schedule disarmed.
     ScheduleAt(clock.Now() - 1h);
     files.Cancel();
