@@ -24,21 +24,13 @@
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testing_support::ProbedDuration;
+using testing_support::ProbedPackets;
 using testing_support::TestEnvironment;
 
 namespace {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double FileDuration(const std::filesystem::path& file) {
-    return std::atof(testing_support::Ffprobe(file, "-show_entries format=duration -of csv=p=0").c_str());
-}
-
-int Packets(const std::filesystem::path& file, const char* stream) {
-    return std::atoi(testing_support::Ffprobe(file, std::string("-count_packets -select_streams ") + stream +
-                                                        " -show_entries stream=nb_read_packets -of csv=p=0")
-                         .c_str());
-}
 
 // An ffmpeg player on its own thread, timed from launch to exit.
 struct Player {
@@ -143,7 +135,7 @@ TEST_F(BroadcasterServerDialogTest, APlaylistOfAnMp3AndAWmvIsPlayedWholeAtRealRa
     const std::filesystem::path song = Dir() / "song.mp3", clip = Dir() / "clip.wmv";
     ASSERT_TRUE(mmsh_test::MakeMp3(song, 3, true));
     ASSERT_TRUE(mmsh_test::MakeWmv(clip, 4));
-    const double songSeconds = FileDuration(song), clipSeconds = FileDuration(clip);
+    const double songSeconds = ProbedDuration(song), clipSeconds = ProbedDuration(clip);
     FileDialogRecorder files;
     BroadcasterServerDialog dialog(port_, 2, "mms://127.0.0.1");
     ASSERT_TRUE(dialog.OnOpen());
@@ -186,11 +178,11 @@ TEST_F(BroadcasterServerDialogTest, APlaylistOfAnMp3AndAWmvIsPlayedWholeAtRealRa
     auto [heard, heardWall] = listener.run.get();
     auto [viewed, viewedWall] = first.run.get();
     auto [viewedToo, viewedTooWall] = second.run.get();
-    EXPECT_EQ(Packets(Dir() / "heard.mp3", "a"), Packets(song, "a")) << heard.output;
+    EXPECT_EQ(ProbedPackets(Dir() / "heard.mp3", "a"), ProbedPackets(song, "a")) << heard.output;
     EXPECT_NEAR(heardWall, songSeconds, songSeconds * 0.1) << heard.output;
     for (const char* name : {"first.asf", "second.asf"}) {
-        EXPECT_EQ(Packets(Dir() / name, "v"), Packets(clip, "v")) << name;
-        EXPECT_EQ(Packets(Dir() / name, "a"), Packets(clip, "a")) << name;
+        EXPECT_EQ(ProbedPackets(Dir() / name, "v"), ProbedPackets(clip, "v")) << name;
+        EXPECT_EQ(ProbedPackets(Dir() / name, "a"), ProbedPackets(clip, "a")) << name;
     }
     EXPECT_NEAR(viewedWall, clipSeconds, clipSeconds * 0.1) << viewed.output;
     EXPECT_NEAR(viewedTooWall, clipSeconds, clipSeconds * 0.1) << viewedToo.output;

@@ -4,7 +4,6 @@
 #include "app/pages/BroadcastPage.h"
 
 #include <arpa/inet.h>
-#include <signal.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
@@ -19,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <fstream>
 #include <future>
 
 #include "app/network/BroadcasterServerDialog.h"
@@ -27,18 +25,18 @@
 #include "app/outside/CLumicor.h"
 #include "app/pages/DeviceCaptureState.h"
 #include "app/shell/SettingsFile.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/FileDialogRecorder.h"
 #include "platform/os/MessageBoxRecorder.h"
 #include "platform/os/ModalDialogAnswerer.h"
 #include "platform/os/WallClockOverride.h"
-#include "platform/os/WindowMessages.h"
+#include "tests/app/pages/ProcessControlSupport.h"
 #include "tests/components/mmsh/MmshTestSupport.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 using namespace std::chrono_literals;
+using namespace page_test;
 using testing_support::TestEnvironment;
 
 namespace {
@@ -62,45 +60,6 @@ bool HasOtherInterface() {
     return found;
 }
 
-void Spin(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void RegisterModule(const std::filesystem::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
-}
-
-// The broadcast helpers the capture control started for this test case (known by its runtime
-// folder), so that none outlives it.
-std::vector<pid_t> OurHelpers() {
-    const std::filesystem::path program = std::filesystem::weakly_canonical(testing_support::DistDir() / "Relayo");
-    const std::string runtime = "ORVANTA_RUNTIME_DIR=" + TestEnvironment::Current().RuntimeDir().string();
-    std::vector<pid_t> pids;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        std::error_code linkError;
-        if (name.find_first_not_of("0123456789") != std::string::npos ||
-            std::filesystem::read_symlink(entry.path() / "exe", linkError) != program)
-            continue;
-        std::ifstream environ(entry.path() / "environ", std::ios::binary);
-        std::string variable;
-        while (std::getline(environ, variable, '\0')) {
-            if (variable == runtime) {
-                pids.push_back(static_cast<pid_t>(std::stol(name)));
-                break;
-            }
-        }
-    }
-    return pids;
-}
-
 std::vector<std::string> ShutdownCommands() {
     return testing_support::Lines(testing_support::ReadFile(TestEnvironment::Current().ShutdownLog()));
 }
@@ -113,16 +72,7 @@ protected:
     }
     void TearDown() override {
         page_.reset();
-        // The control starts a helper with every start, the preview's after a broadcast too, and
-        // asks it to quit as it goes: a helper still starting up would not hear that.
-        if (!OurHelpers().empty()) Spin([] { return FindWindow("Relayoclass", nullptr) != HWND_NONE; }, 5s);
-        Lumicor().Destroy();
-        // One still there after that is ended.
-        Spin([] { return OurHelpers().empty(); }, 5s);
-        for (pid_t pid : OurHelpers()) {
-            ADD_FAILURE() << "the broadcast helper " << pid << " outlived the capture control";
-            ::kill(pid, SIGKILL);
-        }
+        DestroyProcessControl();
         DeviceState() = {};
         Settings() = {};
     }
@@ -130,13 +80,6 @@ protected:
     BroadcastPage& Page() {
         if (!page_) page_ = std::make_unique<BroadcastPage>(Folder());
         return *page_;
-    }
-    // The process's capture control, as the Video Capture page would have made it.
-    void CreateControl() {
-        ASSERT_NO_FATAL_FAILURE(RegisterModule(testing_support::DistDir() / "Grabwell.so"));
-        ASSERT_NO_FATAL_FAILURE(RegisterModule(testing_support::DistDir() / "Lamina.so"));
-        container_.resize(320, 240);
-        ASSERT_EQ(Lumicor().Create(&container_), S_OK);
     }
     // The schedule's six edits set to `when`.
     void ScheduleAt(WallClockTime when) {
@@ -283,7 +226,7 @@ TEST_F(BroadcastPageTest, ChecksBeforeABroadcastAndAFailedStartThatSaysSo) {
 }
 
 TEST_F(BroadcastPageTest, DeviceBroadcastIsPlayedOnLoopbackAtTheQualitysSizeAndStopClosesThePort) {
-    ASSERT_NO_FATAL_FAILURE(CreateControl());
+    ASSERT_NO_FATAL_FAILURE(CreateProcessControl(container_));
     const uint16_t port = testing_support::FreeLoopbackPortUpTo(9999);
     ASSERT_NE(port, 0);
     BroadcastPage& page = Page();
@@ -322,7 +265,7 @@ TEST_F(BroadcastPageTest, DeviceBroadcastIsPlayedOnLoopbackAtTheQualitysSizeAndS
 }
 
 TEST_F(BroadcastPageTest, ScheduledBroadcastStopsAtItsLimitAndOnlyThenShutsDownOnce) {
-    ASSERT_NO_FATAL_FAILURE(CreateControl());
+    ASSERT_NO_FATAL_FAILURE(CreateProcessControl(container_));
     const uint16_t port = testing_support::FreeLoopbackPortUpTo(9999);
     ASSERT_NE(port, 0);
     WallClockOverride clock("2026-12-09 21:59:58");

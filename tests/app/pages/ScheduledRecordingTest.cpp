@@ -16,14 +16,14 @@
 #include "app/pages/DeviceCaptureState.h"
 #include "app/pages/LimitCaptureTime.h"
 #include "app/shell/SettingsFile.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/FileDialogRecorder.h"
-#include "platform/os/WindowMessages.h"
+#include "tests/app/pages/ProcessControlSupport.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using namespace page_test;
 using testing_support::TestEnvironment;
 
 namespace {
@@ -77,30 +77,13 @@ private:
     Clock::time_point startedAt_;
 };
 
-void RegisterModule(const std::filesystem::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
-}
-
-bool Spin(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto end = Clock::now() + limit;
-    while (!done() && Clock::now() < end) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 }  // namespace
 
 TEST(ScheduledRecording, ThreeSecondsAheadWithAFiveSecondLimitRecordsFiveSecondsThenShutsDownOnce) {
     DeviceState() = {};
     Settings() = {};
-    ASSERT_NO_FATAL_FAILURE(RegisterModule(testing_support::DistDir() / "Grabwell.so"));
-    ASSERT_NO_FATAL_FAILURE(RegisterModule(testing_support::DistDir() / "Lamina.so"));
     QWidget container;
-    container.resize(320, 240);
-    ASSERT_EQ(Lumicor().Create(&container), S_OK);
+    ASSERT_NO_FATAL_FAILURE(CreateProcessControl(container));
     const short camera = static_cast<short>(Lumicor().Devices().Find("Orvanta Virtual Camera"));
     ASSERT_GE(camera, 0);
     Lumicor().SetDevice(camera);
@@ -152,7 +135,6 @@ TEST(ScheduledRecording, ThreeSecondsAheadWithAFiveSecondLimitRecordsFiveSeconds
     EXPECT_TRUE(page->LimitTimeButton()->isEnabled());
 
     page.reset();
-    Spin([] { return FindWindow("Relayoclass", nullptr) != HWND_NONE; }, 5s);
-    Lumicor().Destroy();
+    DestroyProcessControl();
     DeviceState() = {};
 }
