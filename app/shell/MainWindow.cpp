@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/pages/BroadcastPage.h"
+#include "app/pages/ReadyToRecord.h"
 #include "app/pages/ScreenRecorderPage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
@@ -17,8 +19,8 @@
 #include "app/shell/TabHost.h"
 #include "app/shell/TitlePage.h"
 #include "platform/os/DialogUnits.h"
-#include "platform/os/FileDialog.h"
 #include "platform/os/Folders.h"
+#include "platform/os/MessageBox.h"
 #include "platform/os/ModalDialog.h"
 #include "platform/x11/GlobalHotKeys.h"
 
@@ -27,18 +29,6 @@ namespace {
 QRect DialogRect(const QFont& font, int x, int y, int width, int height) {
     const QSize origin = DialogUnitsToPixels(x, y, font);
     return QRect(QPoint(origin.width(), origin.height()), DialogUnitsToPixels(width, height, font));
-}
-
-// The output file of a screen recording: the save dialog with the format's filter and
-// extension. (The countdown dialog takes this place once it is part of the program.)
-std::optional<std::string> ChooseRecordingFile(const std::string& filter, const std::string& title,
-                                               const std::string& extension, bool) {
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Save;
-    request.title = title;
-    request.filter = filter;
-    request.defaultExtension = extension;
-    return RunFileDialog(request);
 }
 
 }  // namespace
@@ -103,7 +93,7 @@ void MainWindow::CreatePages() {
     if (Settings().snapshotFolder.empty())
         Settings().snapshotFolder = DefaultSnapshotFolder(settingsFolder_);
 
-    tabs_->AddPage(kBroadcastPage, 1, new TitlePage(kBroadcastPage));
+    tabs_->AddPage(kBroadcastPage, 1, new BroadcastPage(programFolder_));
 
     IniStore& store = IniStore::Instance();
     ReadWmvChoice(store, ScreenWmvChoice());
@@ -123,7 +113,12 @@ void MainWindow::CreatePages() {
     services.programFolder = programFolder_;
     services.mainWindow = this;
     services.applyHotKeys = [this](const std::array<std::string, 5>& edits) { return ApplyHotKeys(edits); };
-    services.readyToRecord = ChooseRecordingFile;
+    services.readyToRecord = [this](const std::string& filter, const std::string& title,
+                                    const std::string& extension, bool hideWhenCapture) -> std::optional<std::string> {
+        ReadyToRecord ready(this, {filter, title, extension, hideWhenCapture});
+        if (ready.DoModal() != IDOK) return std::nullopt;
+        return ready.PathName();
+    };
     screenRecorder_ = new ScreenRecorderPage(std::move(services));
     tabs_->AddPage(kScreenRecorderPage, 2, screenRecorder_);
     SetHotKeyAction([this](int id) { screenRecorder_->OnHotKey(id); });
@@ -193,3 +188,17 @@ void MainWindow::OnCancel() {
 }
 
 void MainWindow::reject() { OnCancel(); }
+
+void MainWindow::done(int result) {
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
+}
+
+void MainWindow::setVisible(bool visible) {
+    if (!visible && !closing_ && isVisible()) {
+        QWidget::setVisible(false);  // QDialog's own would leave the modal loop
+        return;
+    }
+    QDialog::setVisible(visible);
+}

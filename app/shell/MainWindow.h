@@ -57,6 +57,10 @@ public:
 
 protected:
     void reject() override;
+    void done(int result) override;
+    // Pages hide the window while the person picks a file or records; only closing it may end
+    // the modal loop that the program runs in.
+    void setVisible(bool visible) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -71,6 +75,7 @@ private:
     AnimatedPicture* picture_;
     ScreenRecorderPage* screenRecorder_ = nullptr;
     bool initialised_ = false;
+    bool closing_ = false;
     std::function<void(int id)> hotKeyAction_;
     std::array<bool, kHotKeyCount> running_{};
     // The letter each id was registered with, as its messages carry it.

@@ -1,6 +1,7 @@
 #include "MediaProbe.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace testing_support {
 namespace {
@@ -26,6 +27,16 @@ std::string CommandOutput(const std::string& command) {
 
 std::string Ffprobe(const std::filesystem::path& file, const std::string& args) {
     return CommandOutput("ffprobe -v error " + args + " " + Quoted(file) + " 2>/dev/null");
+}
+
+double ProbedDuration(const std::filesystem::path& file) {
+    return std::atof(Ffprobe(file, "-show_entries format=duration -of csv=p=0").c_str());
+}
+
+int ProbedPackets(const std::filesystem::path& file, const std::string& stream) {
+    return std::atoi(Ffprobe(file, "-count_packets -select_streams " + stream +
+                                       " -show_entries stream=nb_read_packets -of csv=p=0")
+                         .c_str());
 }
 
 std::vector<std::string> Lines(const std::string& text) {

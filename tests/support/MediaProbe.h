@@ -22,6 +22,10 @@ struct ProbedFile {
 };
 // `ffprobe -v error ARGS -of default 'FILE'`, e.g. ARGS "-show_entries stream=codec_name,width".
 ProbedFile ProbeSections(const std::filesystem::path& file, const std::string& args);
+// The container's duration in seconds (0 when ffprobe cannot tell).
+double ProbedDuration(const std::filesystem::path& file);
+// How many packets ffprobe reads from the first stream of a kind ("v", "a"); 0 for none.
+int ProbedPackets(const std::filesystem::path& file, const std::string& stream);
 // The text split at line ends (without them).
 std::vector<std::string> Lines(const std::string& text);
 // The file's video decoded to raw frames of `pixelFormat` ("bgr24", "gray"), top row first;

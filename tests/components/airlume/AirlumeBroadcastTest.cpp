@@ -25,6 +25,8 @@
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testing_support::ProbedDuration;
+using testing_support::ProbedPackets;
 
 namespace {
 
@@ -35,16 +37,6 @@ constexpr DISPID kMaxClients = 2, kPort = 3, kFileName = 4, kStart = 6, kStop = 
 constexpr DISPID kFinished = 1, kReady = 2, kBroadcasting = 3, kError = 4, kClients = 5;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double FileDuration(const std::filesystem::path& file) {
-    return std::atof(testing_support::Ffprobe(file, "-show_entries format=duration -of csv=p=0").c_str());
-}
-
-int Packets(const std::filesystem::path& file, const char* stream) {
-    return std::atoi(testing_support::Ffprobe(file, std::string("-count_packets -select_streams ") + stream +
-                                                        " -show_entries stream=nb_read_packets -of csv=p=0")
-                         .c_str());
-}
 
 struct Event {
     DISPID id = 0;
@@ -156,7 +148,7 @@ TEST_F(AirlumeBroadcast, APlaylistOfAnMp3AndAWmvGoesOutAtRealRateAndEndsByItself
     std::filesystem::path song = Dir() / "song.mp3", clip = Dir() / "clip.wmv";
     ASSERT_TRUE(mmsh_test::MakeMp3(song, 3, true));
     ASSERT_TRUE(mmsh_test::MakeWmv(clip, 4));
-    const double songSeconds = FileDuration(song), clipSeconds = FileDuration(clip);
+    const double songSeconds = ProbedDuration(song), clipSeconds = ProbedDuration(clip);
 
     // The playlist's reaction to the end of a file: the next entry, or stop after the last.
     Player listener, viewer;
@@ -181,10 +173,10 @@ TEST_F(AirlumeBroadcast, APlaylistOfAnMp3AndAWmvGoesOutAtRealRateAndEndsByItself
     viewer.Finish();
 
     // Each player got its whole file, in about the file's own time.
-    EXPECT_EQ(Packets(Dir() / "heard.mp3", "a"), Packets(song, "a")) << listener.result.output;
+    EXPECT_EQ(ProbedPackets(Dir() / "heard.mp3", "a"), ProbedPackets(song, "a")) << listener.result.output;
     EXPECT_NEAR(listener.wall, songSeconds, songSeconds * 0.1) << listener.result.output;
-    EXPECT_EQ(Packets(Dir() / "viewed.asf", "v"), Packets(clip, "v")) << viewer.result.output;
-    EXPECT_EQ(Packets(Dir() / "viewed.asf", "a"), Packets(clip, "a")) << viewer.result.output;
+    EXPECT_EQ(ProbedPackets(Dir() / "viewed.asf", "v"), ProbedPackets(clip, "v")) << viewer.result.output;
+    EXPECT_EQ(ProbedPackets(Dir() / "viewed.asf", "a"), ProbedPackets(clip, "a")) << viewer.result.output;
     EXPECT_NEAR(viewer.wall, clipSeconds, clipSeconds * 0.1) << viewer.result.output;
 
     // Ready, broadcasting, finished for each file, in that order; a player of each was reported
@@ -209,7 +201,7 @@ TEST_F(AirlumeBroadcast, APlaylistOfAnMp3AndAWmvGoesOutAtRealRateAndEndsByItself
 TEST_F(AirlumeBroadcast, TwoPlayersAtOnceWhenTheLimitIsTwoAndTheThirdIsRefused) {
     std::filesystem::path clip = Dir() / "clip.wmv";
     ASSERT_TRUE(mmsh_test::MakeWmv(clip, 5));
-    const double seconds = FileDuration(clip);
+    const double seconds = ProbedDuration(clip);
     ASSERT_TRUE(StartFile(clip, 2));
     Player first, second;
     first.Start(Url("mmsh"), Dir() / "first.asf");
@@ -236,7 +228,7 @@ TEST_F(AirlumeBroadcast, TwoPlayersAtOnceWhenTheLimitIsTwoAndTheThirdIsRefused) 
     first.Finish();
     second.Finish();
     for (const char* name : {"first.asf", "second.asf"})
-        EXPECT_EQ(Packets(Dir() / name, "v"), Packets(clip, "v")) << name;
+        EXPECT_EQ(ProbedPackets(Dir() / name, "v"), ProbedPackets(clip, "v")) << name;
     EXPECT_NEAR(first.wall, seconds, seconds * 0.1);
     EXPECT_NEAR(second.wall, seconds, seconds * 0.1);
 }
