@@ -55,7 +55,7 @@ CLumicorCtrl::CLumicorCtrl()
 }
 
 CLumicorCtrl::~CLumicorCtrl() {
-    CCaptureSession::AskHelperToQuit();
+    session_.QuitHelper();
     session_.StopSession();
     // Objects a container still holds must not reach the session once it is gone.
     for (const ComPtr<IDispatch>& adjustment : adjustments_) DetachAdjustment(adjustment.Get());

@@ -13,7 +13,7 @@ std::string NameAt(const NameList& names, int16_t index) {
 
 int16_t CLumicorCtrl::Start() {
     // A helper left from an earlier start quits; without one the message goes nowhere.
-    CCaptureSession::AskHelperToQuit();
+    session_.QuitHelper();
 
     session_.useUserFormat = useUserDefineVideoFormat_ != 0;
     session_.frameRate = frameRate_;

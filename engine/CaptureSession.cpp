@@ -43,6 +43,13 @@ void CCaptureSession::CreateSessionWindow(QWidget* parent) {
 
 void CCaptureSession::AskHelperToQuit() { SendMessage(FindWindow("Relayoclass", nullptr), WM_COMMAND, 1, 0); }
 
+void CCaptureSession::QuitHelper() {
+    // A helper this session just launched may not have opened its window yet: told nothing, it
+    // would run on after the control is gone.
+    WaitForLaunchedHelper();
+    AskHelperToQuit();
+}
+
 void CCaptureSession::EnumerateDevices(NameList& devices, VideoFormatList& videoFormats, NameList& videoCompressors,
                                        NameList& audioDevices, NameList& audioCompressors, NameList& videoInputs,
                                        NameList& audioInputPins, int16_t audioInputPinIndex) {

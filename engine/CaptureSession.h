@@ -69,6 +69,8 @@ public:
     // The control's Start asks a helper left from an earlier start to quit (WM_COMMAND 1 to the
     // "Relayoclass" window); also on the control's destruction.
     static void AskHelperToQuit();
+    // The same, after waiting (boundedly) for the window of a helper this session launched.
+    void QuitHelper();
 
     // Video window and events.
     HRESULT AttachVideoWindow();
@@ -279,4 +281,6 @@ private:
     bool audioAdded_ = false;
     // Whether this start launched the helper program: its window may still be on its way.
     bool helperLaunched_ = false;
+    // Waits (at most a few seconds) for the window of the helper this start launched.
+    void WaitForLaunchedHelper();
 };

@@ -186,12 +186,16 @@ void CCaptureSession::SendHelperStartBlock() {
     // The helper launched by this start needs a moment to open its window; a block sent before
     // that would be lost and the broadcast would silently never begin. A helper that never shows
     // up still costs only this bounded wait.
-    if (helperLaunched_) {
-        const auto limit = std::chrono::steady_clock::now() + kHelperStartupWait;
-        while (FindWindow("Relayoclass", nullptr) == HWND_NONE && std::chrono::steady_clock::now() < limit)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitForLaunchedHelper();
     SendToHelper(kHelperCopyDataTag, kHelperStartBlockSize, block->data());
+}
+
+void CCaptureSession::WaitForLaunchedHelper() {
+    if (!helperLaunched_) return;
+    const auto limit = std::chrono::steady_clock::now() + kHelperStartupWait;
+    while (FindWindow("Relayoclass", nullptr) == HWND_NONE && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    helperLaunched_ = false;  // its window is there, or it never will be
 }
 
 void CCaptureSession::SendToHelper(ULONG_PTR dwData, DWORD count, const void* data) {

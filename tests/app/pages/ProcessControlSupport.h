@@ -74,8 +74,7 @@ inline std::vector<pid_t> OurHelpers() {
 inline void DestroyProcessControl() {
     using namespace std::chrono_literals;
     // The control starts a helper with every start, the preview's after a broadcast too, and
-    // asks it to quit as it goes: a helper still starting up would not hear that.
-    if (!OurHelpers().empty()) Spin([] { return FindWindow("Relayoclass", nullptr) != HWND_NONE; }, 5s);
+    // must see even one still starting up quit as it goes.
     Lumicor().Destroy();
     Spin([] { return OurHelpers().empty(); }, 5s);
     for (pid_t pid : OurHelpers()) {
