@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/pages/VideoCapturePage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
@@ -91,10 +92,11 @@ void MainWindow::OnInitDialog() {
 
 void MainWindow::CreatePages() {
     // Each page initialises as it is created, in tab order.
-    tabs_->AddPage(kVideoCapturePage, 0, new TitlePage(kVideoCapturePage));
+    // The Video Capture page restores its selections from "settings.ini" as it initialises.
     ReadSettings(SettingsFilePath(settingsFolder_), Settings());
     if (Settings().snapshotFolder.empty())
         Settings().snapshotFolder = DefaultSnapshotFolder(settingsFolder_);
+    tabs_->AddPage(kVideoCapturePage, 0, new VideoCapturePage(programFolder_));
 
     tabs_->AddPage(kBroadcastPage, 1, new TitlePage(kBroadcastPage));
 

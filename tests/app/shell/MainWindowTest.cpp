@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "app/pages/VideoCapturePage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
@@ -56,7 +57,8 @@ TEST_F(MainWindowTest, InitialisesCaptionTabsAndPictures) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(tabs->Tabs()->tabText(i).toStdString(), titles[i]);
         EXPECT_EQ(tabs->Tag(i), i);
-        EXPECT_EQ(static_cast<TitlePage*>(tabs->Page(i))->Title().toStdString(), titles[i]);
+        if (i == 0) EXPECT_TRUE(qobject_cast<VideoCapturePage*>(tabs->Page(i)));
+        else EXPECT_EQ(static_cast<TitlePage*>(tabs->Page(i))->Title().toStdString(), titles[i]);
         EXPECT_EQ(tabs->Page(i)->parentWidget(), tabs);
     }
     EXPECT_EQ(tabs->CurrentIndex(), 0);
