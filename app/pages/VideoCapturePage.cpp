@@ -220,9 +220,9 @@ void VideoCapturePage::Initialise() {
 
     DeviceState() = DeviceCaptureState();
     OverlaySettings& overlay = Overlay();
-    if (overlay.imagePath.empty()) overlay.imagePath = DefaultOverlayImage(programFolder_);
     // The overlay the person set up last time is the one drawn from the start.
     ReadOverlaySettings(IniStore::Instance(), overlay);
+    if (overlay.imagePath.empty()) overlay.imagePath = DefaultOverlayImage(programFolder_);
     ApplyOverlay();
     Lumicor().SetTVMute(TRUE);
 

@@ -99,7 +99,14 @@ TEST_F(PageControlsTest, ScanningWithoutATunerSaysSo) {
 }
 
 TEST_F(PageControlsTest, InitialisationFillsTheListsAndPrefersTheMixInput) {
+    // The overlay saved last time is the one drawn from the start.
+    OverlaySettings saved;
+    saved.text = "Saved text";
+    saved.dateFormat = 4;
+    ASSERT_TRUE(WriteOverlaySettings(IniStore::Instance(), saved));
     VideoCapturePage& page = Page();
+    EXPECT_EQ(Overlay().text, "Saved text");
+    EXPECT_EQ(Overlay().dateFormat, 4);
     EXPECT_EQ(Texts(page.DeviceList()),
               (std::vector<std::string>{"Orvanta Virtual Camera", "Orvanta Virtual Capture Card"}));
     EXPECT_EQ(page.AudioDeviceList()->currentText().toStdString(), "Orvanta Virtual Microphone");
