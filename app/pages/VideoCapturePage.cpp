@@ -186,10 +186,10 @@ void VideoCapturePage::LayOut() {
                            Row{"Video Input:", input_}, Row{"Audio Device:", audioDevice_},
                            Row{"Audio Input Pin:", audioPin_}, Row{"TV Channel:", channel_}}) {
         put(new QLabel(QString::fromUtf8(row.label), this), 6, y, 112, 9);
-        put(row.list, 6, y + 9, row.list == channel_ ? 50 : 112, 12);
+        put(row.list, 6, y + 9, row.list == channel_ ? 44 : 112, 12);
         y += 24;
     }
-    put(Button("Scan TV Channels"), 58, 128, 60, 14);
+    put(Button("Scan TV Channels"), 52, 128, 68, 14);
 
     y = 153;
     for (const char* text : {kShowPreview, kCaptureVideo, kCaptureAudio, kMuteTv, kAddOverlay}) {
