@@ -267,6 +267,7 @@ void CLumicor::SetMPEGFrameRate(short rate) const { Put(Id::MPEGFrameRate, Short
 void CLumicor::SetCountryCode(short code) const { Put(Id::CountryCode, Short(code)); }
 short CLumicor::GetChannel() const { return static_cast<short>(GetInteger(Id::Channel)); }
 void CLumicor::SetChannel(short channel) const { Put(Id::Channel, Short(channel)); }
+BOOL CLumicor::GetTVMute() const { return GetInteger(Id::TVMute) != 0; }
 void CLumicor::SetTVMute(BOOL mute) const { Put(Id::TVMute, Bool(mute)); }
 void CLumicor::SetVideoStandard(short standard) const { Put(Id::VideoStandard, Short(standard)); }
 void CLumicor::SetTunerMode(short mode) const { Put(Id::TunerMode, Short(mode)); }

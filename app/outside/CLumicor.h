@@ -100,6 +100,7 @@ public:
     void SetCountryCode(short code) const;
     short GetChannel() const;
     void SetChannel(short channel) const;
+    BOOL GetTVMute() const;
     void SetTVMute(BOOL mute) const;
     void SetVideoStandard(short standard) const;
     void SetTunerMode(short mode) const;

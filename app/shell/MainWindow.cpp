@@ -11,13 +11,13 @@
 #include "app/pages/BroadcastPage.h"
 #include "app/pages/ReadyToRecord.h"
 #include "app/pages/ScreenRecorderPage.h"
+#include "app/pages/VideoCapturePage.h"
 #include "app/shell/AnimatedPicture.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
 #include "app/shell/SettingsFile.h"
 #include "app/shell/SplashWindow.h"
 #include "app/shell/TabHost.h"
-#include "app/shell/TitlePage.h"
 #include "platform/os/DialogUnits.h"
 #include "platform/os/Folders.h"
 #include "platform/os/MessageBox.h"
@@ -88,10 +88,11 @@ void MainWindow::OnInitDialog() {
 
 void MainWindow::CreatePages() {
     // Each page initialises as it is created, in tab order.
-    tabs_->AddPage(kVideoCapturePage, 0, new TitlePage(kVideoCapturePage));
+    // The Video Capture page restores its selections from "settings.ini" as it initialises.
     ReadSettings(SettingsFilePath(settingsFolder_), Settings());
     if (Settings().snapshotFolder.empty())
         Settings().snapshotFolder = DefaultSnapshotFolder(settingsFolder_);
+    tabs_->AddPage(kVideoCapturePage, 0, new VideoCapturePage(programFolder_));
 
     tabs_->AddPage(kBroadcastPage, 1, new BroadcastPage(programFolder_));
 
