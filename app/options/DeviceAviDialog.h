@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <string>
 
+#include "app/options/AviDialogTexts.h"
+
 class CLumicor;
 class QCheckBox;
 class QComboBox;
@@ -24,8 +26,6 @@ struct SessionAviOptions {
 // The process-wide record.
 SessionAviOptions& DeviceAviOptions();
 
-inline constexpr char kAviOptionsTitle[] = "AVI/MPEG4 Output Settings:";
-inline constexpr char kNoPropertyPageText[] = "This compressor has no property page.";
 
 class DeviceAviDialog : public QDialog {
     Q_OBJECT

@@ -51,7 +51,7 @@ ScreenAviDialog::ScreenAviDialog(AviOptions& options, QWidget* parent)
       useAudio_(new QCheckBox(QStringLiteral("Use Audio Compressor"))),
       videoSetting_(new QPushButton(QStringLiteral("Setting"))),
       audioSetting_(new QPushButton(QStringLiteral("Setting"))) {
-    setWindowTitle(QString::fromUtf8(kAviDialogTitle));
+    setWindowTitle(QString::fromUtf8(kAviOptionsTitle));
     auto* host = new QWidget(this);
     host->setFixedSize(1, 1);
     host->hide();

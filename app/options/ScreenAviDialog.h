@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "app/options/AviDialogTexts.h"
 #include "app/shell/ConfigSections.h"
 
 class CScreen2Video;
@@ -14,8 +15,6 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 
-inline constexpr char kAviDialogTitle[] = "AVI/MPEG4 Output Settings:";
-inline constexpr char kNoPropertyPageText[] = "This compressor has no property page.";
 
 class ScreenAviDialog : public QDialog {
     Q_OBJECT

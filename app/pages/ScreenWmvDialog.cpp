@@ -37,7 +37,7 @@ ScreenWmvDialog::ScreenWmvDialog(std::vector<std::string> defaultProfiles, std::
       advanced_(new QComboBox),
       custom_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("Browse..."))) {
-    setWindowTitle(QString::fromUtf8(kWmvDialogTitle));
+    setWindowTitle(QString::fromUtf8(kWmvOptionsTitle));
     type_->addItems({QStringLiteral("Default Profile"), QStringLiteral("Advanced Profile"),
                      QStringLiteral("Custom Profile")});
     for (const std::string& name : defaultProfiles) default_->addItem(QString::fromStdString(name));

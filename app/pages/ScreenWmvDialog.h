@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "app/pages/WmvProfileFiles.h"
 #include "app/shell/ConfigSections.h"
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-inline constexpr char kWmvDialogTitle[] = "WMV Output Settings:";
-inline constexpr char kNoCustomProfileText[] =
-    "You have selected 'Custom Profile' option, but you never select a custom wmv profile. Please "
-    "use 'Browse' button in this dialog to select one first.";
 
 class ScreenWmvDialog : public QDialog {
     Q_OBJECT

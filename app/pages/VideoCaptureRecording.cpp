@@ -128,7 +128,7 @@ void VideoCapturePage::SetFormatProperties(RecordFormat format) const {
         break;
     }
     case RecordFormat::Wmv:
-        control.SetWMVCustomFileName(WmvProfileFile(DeviceWmvProfileChoice(), programFolder_));
+        control.SetWMVCustomFileName(WmvProfilePath(DeviceWmvProfileChoice(), programFolder_));
         control.SetOutputType(kOutputWmv);
         break;
     case RecordFormat::Mpeg: {

@@ -12,41 +12,17 @@
 #include "platform/os/MessageBox.h"
 #include "platform/os/ModalDialog.h"
 
-const std::array<WmvProfileEntry, 21> kWmvProfiles = {{
-    {"176x144 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/176x144-l.prx"},
-    {"176x144 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/176x144-m.prx"},
-    {"176x144 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/176x144.prx"},
-    {"320x240 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/320x240-l.prx"},
-    {"320x240 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/320x240-m.prx"},
-    {"320x240 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/320x240.prx"},
-    {"640x480 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/640x480-l.prx"},
-    {"640x480 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/640x480-m.prx"},
-    {"640x480 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/640x480.prx"},
-    {"720x480 Window Media Video/Audio 9 (DVD NTSC)", "/WMVFiles/720x480.prx"},
-    {"720x576 Window Media Video/Audio 9 (DVD PAL)", "/WMVFiles/720x576.prx"},
-    {"800x600 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/800x600-l.prx"},
-    {"800x600 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/800x600-m.prx"},
-    {"800x600 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/800x600.prx"},
-    {"1024x768 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/1024x768-l.prx"},
-    {"1024x768 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/1024x768-m.prx"},
-    {"1024x768 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/1024x768.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/1280x1024-l.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/1280x1024-m.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/1280x1024.prx"},
-    {"1920x1080 Window Media Video/Audio 9 (Full HD Quality)", "/WMVFiles/1920x1080.prx"},
-}};
-
 DeviceWmvChoice& DeviceWmvProfileChoice() {
     static DeviceWmvChoice choice;
     return choice;
 }
 
-std::string WmvProfileFile(const DeviceWmvChoice& choice, const std::string& programFolder) {
+std::string WmvProfilePath(const DeviceWmvChoice& choice, const std::string& programFolder) {
     if (choice.type == 1) return choice.customPath;
-    const size_t index = choice.index >= 0 && choice.index < static_cast<int>(kWmvProfiles.size())
+    const size_t index = choice.index >= 0 && choice.index < static_cast<int>(kWmvProfileFiles.size())
                              ? static_cast<size_t>(choice.index)
                              : 5;
-    return programFolder + kWmvProfiles[index].file;
+    return programFolder + kWmvProfileFiles[index].file;
 }
 
 WmvProfileDialog::WmvProfileDialog(DeviceWmvChoice& choice, std::string programFolder, QWidget* parent)
@@ -61,7 +37,7 @@ WmvProfileDialog::WmvProfileDialog(DeviceWmvChoice& choice, std::string programF
     setWindowTitle(QString::fromUtf8(kWmvOptionsTitle));
     type_->addItem(QStringLiteral("Default Profile"));
     type_->addItem(QStringLiteral("Custom Profile"));
-    for (const WmvProfileEntry& entry : kWmvProfiles) profiles_->addItem(QString::fromUtf8(entry.name));
+    for (const WmvProfileFile& entry : kWmvProfileFiles) profiles_->addItem(QString::fromUtf8(entry.name));
     path_->setReadOnly(true);
     path_->setMinimumWidth(260);
 

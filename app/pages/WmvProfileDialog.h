@@ -5,21 +5,15 @@
 #include <array>
 #include <string>
 
+#include "app/pages/WmvProfileFiles.h"
+
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-struct WmvProfileEntry {
-    const char* name;
-    const char* file;  // below the program folder
-};
-
-// The shipped profiles in list order.
-extern const std::array<WmvProfileEntry, 21> kWmvProfiles;
-
 struct DeviceWmvChoice {
     int type = 0;   // 0 default (a shipped profile), 1 custom
-    int index = 5;  // in kWmvProfiles
+    int index = 5;  // in kWmvProfileFiles
     std::string customPath;
     bool confirmed = false;
 };
@@ -28,12 +22,7 @@ struct DeviceWmvChoice {
 DeviceWmvChoice& DeviceWmvProfileChoice();
 
 // The profile file the choice names: the custom path, or the shipped file in `programFolder`.
-std::string WmvProfileFile(const DeviceWmvChoice& choice, const std::string& programFolder);
-
-inline constexpr char kWmvOptionsTitle[] = "WMV Output Settings:";
-inline constexpr char kNoCustomProfileText[] =
-    "You have selected 'Custom Profile' option, but you never select a custom wmv profile. Please "
-    "use 'Browse' button in this dialog to select one first.";
+std::string WmvProfilePath(const DeviceWmvChoice& choice, const std::string& programFolder);
 
 class WmvProfileDialog : public QDialog {
     Q_OBJECT

@@ -33,5 +33,10 @@ inline constexpr std::array<WmvProfileFile, 21> kWmvProfileFiles = {{
     {"1920x1080 Window Media Video/Audio 9 (Full HD Quality)", "/WMVFiles/1920x1080.prx"},
 }};
 
+inline constexpr char kWmvOptionsTitle[] = "WMV Output Settings:";
+inline constexpr char kNoCustomProfileText[] =
+    "You have selected 'Custom Profile' option, but you never select a custom wmv profile. Please "
+    "use 'Browse' button in this dialog to select one first.";
+
 // Positions in kWmvProfileFiles of the Advanced list's entries, in its order.
 inline constexpr std::array<int, 15> kAdvancedWmvProfiles = {3, 4, 5, 6, 7, 8, 11, 12, 13, 14, 15, 16, 17, 18, 19};

@@ -113,14 +113,14 @@ TEST(WmvProfileDialogTest, CustomWithoutAFileStaysOpenAndTheChoiceReopens) {
         dialog.OnOK();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(WmvProfileFile(choice, "/prog"), "/mine/own.prx");
+    EXPECT_EQ(WmvProfilePath(choice, "/prog"), "/mine/own.prx");
     WmvProfileDialog again(choice, "/prog");
     EXPECT_EQ(again.Type()->currentIndex(), 1);
     EXPECT_EQ(again.CustomPath()->text(), "/mine/own.prx");
     EXPECT_EQ(files.Requests().size(), 2u);  // reopening with a path browses not
     choice.type = 0;
     choice.index = 19;
-    EXPECT_EQ(WmvProfileFile(choice, "/prog"), "/prog/WMVFiles/1280x1024.prx");
+    EXPECT_EQ(WmvProfilePath(choice, "/prog"), "/prog/WMVFiles/1280x1024.prx");
 }
 
 using AviDialogTest = PageFixture;

@@ -86,7 +86,7 @@ protected:
         ASSERT_TRUE(IniStore::Instance().Load(File("config.ini").string(), true));
         ResetRecords();
         // The dialogs open, read their sections and are confirmed with what they show.
-        for (const char* title : {kWmvDialogTitle, kAviDialogTitle, kSwfDialogTitle, kFlvDialogTitle})
+        for (const char* title : {kWmvOptionsTitle, kAviOptionsTitle, kSwfDialogTitle, kFlvDialogTitle})
             answerer_.Answer(title, [this](QDialog& dialog) { return AnswerOptions(dialog); });
     }
     void TearDown() override {
