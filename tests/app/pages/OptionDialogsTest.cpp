@@ -123,9 +123,9 @@ TEST(WmvProfileDialogTest, CustomWithoutAFileStaysOpenAndTheChoiceReopens) {
     EXPECT_EQ(WmvProfilePath(choice, "/prog"), "/prog/WMVFiles/1280x1024.prx");
 }
 
-using AviDialogTest = PageFixture;
+using DeviceAviDialogTest = PageFixture;
 
-TEST_F(AviDialogTest, ListsTheControlsCompressorsAndPreselectsPcmAndXvid) {
+TEST_F(DeviceAviDialogTest, ListsTheControlsCompressorsAndPreselectsPcmAndXvid) {
     Page();
     const std::vector<std::string> video = Lumicor().VideoCompressors().Names();
     SessionAviOptions options;

@@ -153,7 +153,7 @@ TEST(Mp3Quality, EntriesGiveTheirRates) {
 }
 
 // The AVI dialog lists the codecs of a real screen capture control.
-class AviDialogTest : public OutputDialogs {
+class ScreenAviDialogTest : public OutputDialogs {
 protected:
     void SetUp() override {
         OutputDialogs::SetUp();
@@ -162,7 +162,7 @@ protected:
     }
 };
 
-TEST_F(AviDialogTest, PreselectsMp3AndVideo1ThenTheStoredChoiceWins) {
+TEST_F(ScreenAviDialogTest, PreselectsMp3AndVideo1ThenTheStoredChoiceWins) {
     ScreenAviDialog first(ScreenAviOptions());
     ASSERT_GT(first.AudioList()->count(), 0);
     ASSERT_GT(first.VideoList()->count(), 0);
@@ -190,7 +190,7 @@ TEST_F(AviDialogTest, PreselectsMp3AndVideo1ThenTheStoredChoiceWins) {
     EXPECT_EQ(third.VideoList()->currentText(), "Microsoft Video 1");
 }
 
-TEST_F(AviDialogTest, AudioSettingOpensTheMp3QualityWhichWritesItsKey) {
+TEST_F(ScreenAviDialogTest, AudioSettingOpensTheMp3QualityWhichWritesItsKey) {
     ModalDialogAnswerer answerer;
     answerer.Answer(kMp3DialogTitle, [](QDialog& dialog) {
         auto& mp3 = static_cast<Mp3QualityDialog&>(dialog);
