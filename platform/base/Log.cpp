@@ -49,12 +49,12 @@ void ConfigureLocked(LogState& state) {
     state.defaultLevel = LogLevel::Warning;
     state.levels.clear();
     const char* env = std::getenv("ORVANTA_LOG");
-    const std::string spec = env ? env : "";
+    const std::string setting = env ? env : "";
     size_t begin = 0;
-    while (begin <= spec.size()) {
-        size_t end = spec.find(',', begin);
-        if (end == std::string::npos) end = spec.size();
-        const std::string item = spec.substr(begin, end - begin);
+    while (begin <= setting.size()) {
+        size_t end = setting.find(',', begin);
+        if (end == std::string::npos) end = setting.size();
+        const std::string item = setting.substr(begin, end - begin);
         begin = end + 1;
         if (item.empty()) continue;
         LogLevel level;
