@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/base/Log.h"
+
 HRESULT Crossbar::get_PinCounts(LONG* outputPinCount, LONG* inputPinCount) {
     if (!outputPinCount || !inputPinCount) return E_POINTER;
     std::lock_guard lock(state_->mutex);
@@ -33,6 +35,15 @@ HRESULT Crossbar::Route(LONG outputPinIndex, LONG inputPinIndex) {
     hr = state_->driver->ApplyRoute(crossbar, outputPinIndex, inputPinIndex);
     if (FAILED(hr)) return hr;
     crossbar.routes[outputPinIndex] = inputPinIndex;
+    if (LogEnabled(LogLevel::Debug, "devices")) {
+        // Pins given by type number alone have no name: the index tells them apart.
+        auto pinText = [](const std::vector<CrossbarPin>& pins, LONG index) {
+            return std::to_string(index) + (pins[index].name.empty() ? "" : " (" + pins[index].name + ")");
+        };
+        const std::string input = inputPinIndex < 0 ? "no input" : "input " + pinText(crossbar.inputs, inputPinIndex);
+        LogDebug("devices", state_->description.name + ": crossbar output " +
+                                pinText(crossbar.outputs, outputPinIndex) + " takes " + input);
+    }
     return S_OK;
 }
 

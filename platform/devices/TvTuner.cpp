@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/base/Log.h"
 #include "platform/devices/ChannelFrequencies.h"
 
 TunerInputType TvTuner::CurrentInputType() {
@@ -17,7 +18,12 @@ HRESULT TvTuner::TuneLocked(LONG channel) {
     LONG previous = tuner.channel;
     tuner.channel = channel;
     HRESULT hr = state_->driver->ApplyTuning(tuner);
-    if (FAILED(hr)) tuner.channel = previous;
+    if (FAILED(hr)) {
+        tuner.channel = previous;
+        return hr;
+    }
+    if (LogEnabled(LogLevel::Debug, "devices"))
+        LogDebug("devices", state_->description.name + ": tuned to channel " + std::to_string(channel));
     return hr;
 }
 

@@ -1,5 +1,6 @@
 // The page's lists and buttons besides recording: the TV card's channels, Mute TV, the device
 // and audio device changes, Size +/-, "?" and a restart restoring the selections.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -8,14 +9,39 @@
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "app/outside/CLumicor.h"
 #include "tests/app/pages/PageFixture.h"
+#include "tests/support/StderrCapture.h"
 
 namespace page_testing {
 namespace {
 
 using PageControlsTest = PageFixture;
+
+// The devices log their routes and tuning at debug level: the card's own view of what the page did.
+class CardControlsTest : public PageFixture {
+protected:
+    void SetUp() override {
+        // Read by each module's log at its first call, so before the control is loaded.
+        setenv("ORVANTA_LOG", "devices=debug", 1);
+        PageFixture::SetUp();
+    }
+    void TearDown() override {
+        PageFixture::TearDown();
+        unsetenv("ORVANTA_LOG");
+    }
+};
+
+// The last thing the card's log said about its audio decoder's route, or about tuning.
+std::string LastLineWith(const std::string& log, const std::string& part) {
+    std::istringstream lines(log);
+    std::string line, last;
+    while (std::getline(lines, line))
+        if (line.find(part) != std::string::npos) last = line;
+    return last;
+}
 
 std::vector<std::string> Texts(const QComboBox* list) {
     std::vector<std::string> texts;
@@ -47,10 +73,11 @@ constexpr char kCardDevices[] = R"json({"devices": [
    "sampleRate": 44100, "channels": 2, "bitsPerSample": 16, "toneHz": 440}
 ]})json";
 
-TEST_F(PageControlsTest, OnTheCaptureCardTheScanListsChannelsWithSignalAndTheButtonsTuneThem) {
+TEST_F(CardControlsTest, OnTheCaptureCardTheScanListsChannelsWithSignalAndTheButtonsTuneThem) {
     const fs::path devices = dir_ / "devices.json";
     std::ofstream(devices) << kCardDevices;
     setenv("ORVANTA_DEVICES", devices.c_str(), 1);
+    testing_support::StderrCapture log(dir_ / "stderr.log");
     VideoCapturePage& page = Page();
     Select(page.DeviceList(), "Orvanta Virtual Capture Card");
     // The card's own formats and inputs replace the camera's.
@@ -70,21 +97,31 @@ TEST_F(PageControlsTest, OnTheCaptureCardTheScanListsChannelsWithSignalAndTheBut
     EXPECT_FALSE(Lumicor().GetTVMute());
     EXPECT_FALSE(page.Check("Mute TV (if exist)")->isChecked());
 
+    // The tuner itself, not only the control's property, follows the buttons.
+    const std::string tuned = "Orvanta Virtual Capture Card: tuned to channel ";
     page.Button("TV CH+")->click();
     EXPECT_EQ(Lumicor().GetChannel(), 5);
+    EXPECT_THAT(LastLineWith(log.Text(), tuned), testing::EndsWith(tuned + "5"));
     page.Button("TV CH+")->click();
     page.Button("TV CH+")->click();  // at the end of the list: stays
     EXPECT_EQ(Lumicor().GetChannel(), 9);
+    EXPECT_THAT(LastLineWith(log.Text(), tuned), testing::EndsWith(tuned + "9"));
     page.Button("TV CH-")->click();
     EXPECT_EQ(Lumicor().GetChannel(), 5);
     page.ChannelList()->setCurrentIndex(0);
     page.Button("TV CH-")->click();  // at the start: stays
     EXPECT_EQ(Lumicor().GetChannel(), 3);
+    EXPECT_THAT(LastLineWith(log.Text(), tuned), testing::EndsWith(tuned + "3"));
 
+    // Mute TV takes the audio decoder's input away at the card's crossbar and gives it back.
+    const std::string audioRoute = "crossbar output 1 (Audio Decoder) takes ";
+    EXPECT_THAT(LastLineWith(log.Text(), audioRoute), testing::HasSubstr(audioRoute + "input "));
     page.Check("Mute TV (if exist)")->click();
     EXPECT_TRUE(Lumicor().GetTVMute());
+    EXPECT_THAT(LastLineWith(log.Text(), audioRoute), testing::EndsWith(audioRoute + "no input"));
     page.Check("Mute TV (if exist)")->click();
     EXPECT_FALSE(Lumicor().GetTVMute());
+    EXPECT_THAT(LastLineWith(log.Text(), audioRoute), testing::HasSubstr(audioRoute + "input "));
     unsetenv("ORVANTA_DEVICES");
 }
 
