@@ -1,11 +1,19 @@
 // The Video Capture page, or one of its option dialogs, on a real X display for a person or a
-// screenshot to look at: `orvanta_page_show DIST [page|mpeg|wmv|avi|overlay|snapshot]`. The
-// capture control comes from the program folder DIST, registered in the registry store in force.
+// screenshot to look at: `orvanta_page_show DIST [page|mpeg|wmv|avi|overlay|snapshot] [SNAPSHOTS]`.
+// The capture control comes from the program folder DIST, registered in the registry store in
+// force. Once shown it prints "shown W H", then "button TEXT X Y W H" for each of the page's
+// buttons (screen coordinates of its top-left corner) for a test to click with xdotool. SIGTERM
+// ends it as closing it would: the control is destroyed and takes its broadcast helper with it.
 #include <QApplication>
+#include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include <unistd.h>
 
 #include "app/options/DeviceAviDialog.h"
 #include "app/options/OverlaySettingsDialog.h"
@@ -19,6 +27,13 @@
 #include "platform/com/ModuleLoader.h"
 
 namespace {
+
+int quitPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
 
 bool Register(const std::string& file) {
     HMODULE module = nullptr;
@@ -34,8 +49,12 @@ bool Register(const std::string& file) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (::pipe(quitPipe) != 0) return 1;
+    QSocketNotifier quit(quitPipe[0], QSocketNotifier::Read);
+    QObject::connect(&quit, &QSocketNotifier::activated, &app, &QApplication::quit);
+    std::signal(SIGTERM, OnTerminate);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: orvanta_page_show DIST [page|mpeg|wmv|avi|overlay|snapshot]\n");
+        std::fprintf(stderr, "usage: orvanta_page_show DIST [page|mpeg|wmv|avi|overlay|snapshot] [SNAPSHOTS]\n");
         return 2;
     }
     const std::string dist = argv[1];
@@ -43,7 +62,7 @@ int main(int argc, char** argv) {
     for (const char* module : {"Grabwell.so", "Lamina.so", "Torvane.so"}) {
         if (!Register(dist + "/" + module)) return 1;
     }
-    Settings().snapshotFolder = "/tmp/snapshots";
+    Settings().snapshotFolder = argc > 3 ? argv[3] : "/tmp/snapshots";
     VideoCapturePage page(dist);
     page.setWindowTitle(QStringLiteral("Video Capture"));
     page.resize(page.minimumSize());
@@ -56,8 +75,13 @@ int main(int argc, char** argv) {
     QWidget* shown = dialog ? static_cast<QWidget*>(dialog.get()) : &page;
     if (!dialog) page.show();
     else dialog->show();
-    QTimer::singleShot(1500, [shown] {
+    QTimer::singleShot(1500, [shown, &page] {
         std::printf("shown %d %d\n", shown->width(), shown->height());
+        for (QPushButton* button : page.findChildren<QPushButton*>()) {
+            const QPoint at = button->mapToGlobal(QPoint(0, 0));
+            std::printf("button %s %d %d %d %d\n", button->text().toStdString().c_str(), at.x(), at.y(),
+                        button->width(), button->height());
+        }
         std::fflush(stdout);
     });
     return app.exec();
