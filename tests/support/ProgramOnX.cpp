@@ -18,7 +18,7 @@ extern char** environ;
 namespace testing_support {
 namespace {
 
-// `base` with each "NAME=value" of `overrides` put in place of the entry of that name.
+// This process's environment with each "NAME=value" of `overrides` put in place of the entry of that name.
 std::vector<std::string> Environment(const std::vector<std::string>& overrides) {
     std::vector<std::string> env;
     auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
@@ -101,13 +101,6 @@ bool ProgramOnX::Start(const std::vector<std::string>& argv, const std::vector<s
     posix_spawn_file_actions_destroy(&files);
     if (failed) pid_ = -1;
     return pid_ > 0;
-}
-
-std::optional<int> ProgramOnX::WaitExit(int ms) {
-    if (pid_ <= 0) return std::nullopt;
-    std::optional<int> status = Reap(pid_, ms);
-    if (status) pid_ = -1;
-    return status;
 }
 
 std::string ProgramOnX::Output() const { return ReadFile(output_); }

@@ -39,14 +39,11 @@ public:
     // HOME (the test's folder) and the leak checker's suppressions set, and then `env`
     // ("NAME=value", which win). False when it could not be started.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
-    pid_t Pid() const { return pid_; }
-    // Waits up to `ms` for the program to end: its exit status (128 + signal), or nullopt.
-    std::optional<int> WaitExit(int ms);
 
     std::string Output() const;
     // The last rectangle printed for `name`, if any yet.
     std::optional<ScreenRect> LastRect(const std::string& name) const;
-    // The first rectangle printed for `name`, waiting up to `ms` for one.
+    // The last rectangle printed for `name`, waiting up to `ms` for there to be one.
     std::optional<ScreenRect> WaitRect(const std::string& name, int ms = 5000) const;
     bool WaitOutput(const std::string& text, int ms = 5000) const;
 

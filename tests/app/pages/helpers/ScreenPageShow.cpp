@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
