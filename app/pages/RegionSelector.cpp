@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -13,19 +15,25 @@ constexpr int kHandle = 7;
 constexpr int kLabelWidth = 235, kLabelHeight = 26;
 constexpr int kButtonWidth = 44, kButtonHeight = 22;
 
+// The two buttons' cells touch; each face keeps a pixel clear on either side, and the caption is
+// sized in pixels so that "Cancel" fits the face whatever the desktop's font settings.
 void DrawButton(QPainter& p, const QRect& r, const QString& text, int state) {
     const QColor fill = state == 1 ? QColor(200, 120, 0) : (state == 2 ? QColor(255, 190, 90) : QColor(250, 250, 250));
+    const QRect face = r.adjusted(1, 0, -2, -1);
     p.setPen(QColor(120, 120, 120));
     p.setBrush(fill);
-    p.drawRoundedRect(r.adjusted(0, 0, -1, -1), 3, 3);
+    p.drawRoundedRect(face, 3, 3);
+    QFont caption = p.font();
+    caption.setPixelSize(11);
+    p.setFont(caption);
     p.setPen(Qt::black);
-    p.drawText(r, Qt::AlignCenter, text);
+    p.drawText(face, Qt::AlignCenter, text);
 }
 
 }  // namespace
 
-RegionSelector::RegionSelector(QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool) {
+RegionSelector::RegionSelector(QWidget* parent, PointerFn pointer)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool), pointer_(std::move(pointer)) {
     setObjectName(QStringLiteral("RegionSelector"));
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen) {
@@ -33,14 +41,27 @@ RegionSelector::RegionSelector(QWidget* parent)
         screenShot_ = screen->grabWindow(0);
         screenShot_.setDevicePixelRatio(1.0);
         setGeometry(screen->geometry());
-        screenSize_ = (QSizeF(screen->geometry().size()) * ratio_).toSize();
+        // The copy has the screen's exact pixel size; the logical geometry times a fractional
+        // ratio may be a pixel off.
+        screenSize_ = screenShot_.isNull() ? (QSizeF(screen->geometry().size()) * ratio_).toSize() : screenShot_.size();
     }
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QPoint RegionSelector::Physical(const QPointF& logical) const { return (logical * ratio_).toPoint(); }
+QPoint RegionSelector::Physical(const QPointF& logical) const {
+    const QPoint estimate = (logical * ratio_).toPoint();
+    if (ratio_ == 1.0 || !pointer_) return estimate;
+    // Qt gives widgets whole logical pixels, so a scaled event cannot tell neighbouring screen
+    // pixels apart. The server's pointer can, as long as it is still where the event happened;
+    // one that has moved on since is not taken.
+    const std::optional<QPoint> screen = pointer_();
+    if (!screen) return estimate;
+    const QPoint at = *screen - (QPointF(geometry().topLeft()) * ratio_).toPoint();
+    const int slack = static_cast<int>(std::ceil(ratio_));
+    return std::abs(at.x() - estimate.x()) <= slack && std::abs(at.y() - estimate.y()) <= slack ? at : estimate;
+}
 
 QRect RegionSelector::LabelRect() const {
     const QRect r = tracker_.normalized();
@@ -174,10 +195,8 @@ void RegionSelector::mouseMoveEvent(QMouseEvent* event) {
     UpdateHot(at);
     const QRect before = tracker_.normalized(), beforeLabel = LabelRect();
     if (drawing_) {
-        {
         const QPoint from = anchor_ + QPoint(4, 4);
         tracker_ = QRect(from, QSize(at.x() - from.x(), at.y() - from.y()));
-    }
     } else if (dragHit_ >= 0) {
         const QPoint d = at - dragFrom_;
         QRect r = dragStart_;

@@ -6,12 +6,18 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QRect>
+#include <functional>
+#include <optional>
 
 class RegionSelector : public QDialog {
     Q_OBJECT
 public:
-    // Takes the copy of the screen now.
-    explicit RegionSelector(QWidget* parent = nullptr);
+    // Where the pointer is on the screen, in physical pixels, asked of the display server.
+    using PointerFn = std::function<std::optional<QPoint>()>;
+
+    // Takes the copy of the screen now. `pointer`, when given, places the mouse to the exact
+    // pixel under a fractional or whole scale factor, which Qt's events round to logical pixels.
+    explicit RegionSelector(QWidget* parent = nullptr, PointerFn pointer = {});
 
     // The chosen rectangle, normalised, in physical pixels.
     QRect Result() const { return tracker_.normalized(); }
@@ -43,6 +49,7 @@ private:
     // Repaints the union of what the tracker, the label and the rectangle covered and cover now.
     void RepaintAround(const QRect& before, const QRect& beforeLabel);
 
+    PointerFn pointer_;
     QPixmap screenShot_;
     double ratio_ = 1.0;
     QSize screenSize_;  // physical

@@ -525,7 +525,7 @@ void ScreenRecorderPage::OnCutIcon() {
     }
     // Give the desktop time to take the hidden window off the screen before it is frozen.
     QTimer::singleShot(100, this, [this] {
-        RegionSelector selector;
+        RegionSelector selector(nullptr, [this]() -> std::optional<QPoint> { return picker_->Pointer().toPoint(); });
         if (RunModalDialog(selector) == QDialog::Accepted) {
             const QRect r = selector.Result();
             if (r.width() > 0 && r.height() > 0) SetArea({r.x(), r.y(), r.width(), r.height()});

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "platform/x11/X11ErrorTrap.h"
 
@@ -12,6 +13,22 @@ namespace {
 
 bool Contains(const DesktopRect& r, int x, int y) {
     return x >= r.left && y >= r.top && x < r.left + r.width && y < r.top + r.height;
+}
+
+// The parent and the children (bottom to top) of `window`; false when it has gone away, which
+// any window of another program may do at any moment, and which unguarded would end us.
+bool Tree(Display* display, Window window, Window* parent, std::vector<Window>* children) {
+    Window root = 0, up = 0, *list = nullptr;
+    unsigned count = 0;
+    X11ErrorTrap trap(display);
+    const Status ok = XQueryTree(display, window, &root, &up, &list, &count);
+    if (list) {
+        if (children) children->assign(list, list + count);
+        XFree(list);
+    }
+    if (!ok || trap.Sync() != Success) return false;
+    if (parent) *parent = up;
+    return true;
 }
 
 }  // namespace
@@ -60,24 +77,22 @@ bool X11WindowPicker::Ignored(unsigned long window, const std::vector<unsigned l
 
 unsigned long X11WindowPicker::Deepest(unsigned long parent, int x, int y,
                                        const std::vector<unsigned long>& ignore) const {
-    Window root = 0, up = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display_, parent, &root, &up, &children, &count)) return parent;
+    std::vector<Window> children;
+    if (!Tree(display_, parent, nullptr, &children)) return parent;
     const DesktopRect screen = Screen();
     const long screenArea = static_cast<long>(screen.width) * screen.height;
     Window best = 0;
     long bestArea = LONG_MAX;
-    for (unsigned i = 0; i < count; ++i) {
+    for (Window child : children) {
         DesktopRect r;
-        if (Ignored(children[i], ignore) || !Rect(children[i], &r) || !Contains(r, x, y)) continue;
+        if (Ignored(child, ignore) || !Rect(child, &r) || !Contains(r, x, y)) continue;
         const long area = static_cast<long>(r.width) * r.height;
         // Overlapping siblings: the smallest wins; one as large as the screen is a backdrop.
         if (area < bestArea && (area < screenArea || best == 0)) {
-            best = children[i];
+            best = child;
             bestArea = area;
         }
     }
-    if (children) XFree(children);
     return best ? Deepest(best, x, y, ignore) : parent;
 }
 
@@ -85,19 +100,24 @@ DesktopRect X11WindowPicker::WindowAt(int x, int y, const std::vector<unsigned l
                                       unsigned long* window) const {
     if (!display_) return {};
     const Window root = DefaultRootWindow(display_);
+    // Under a reparenting window manager our windows sit inside its frames, which are passed
+    // over with them.
+    std::vector<unsigned long> passed = ignore;
+    for (unsigned long own : ignore) {
+        Window at = own, parent = 0;
+        while (Tree(display_, at, &parent, nullptr) && parent && parent != root) at = parent;
+        if (at != own) passed.push_back(at);
+    }
     // The top-level window at the point: the topmost child of the root holding it (the tree
     // lists them bottom to top).
-    Window root2 = 0, up = 0, *children = nullptr;
-    unsigned count = 0;
+    std::vector<Window> children;
     Window top = 0;
-    if (XQueryTree(display_, root, &root2, &up, &children, &count)) {
-        for (unsigned i = count; i-- > 0 && !top;) {
-            DesktopRect r;
-            if (!Ignored(children[i], ignore) && Rect(children[i], &r) && Contains(r, x, y)) top = children[i];
-        }
-        if (children) XFree(children);
+    Tree(display_, root, nullptr, &children);
+    for (auto i = children.rbegin(); i != children.rend() && !top; ++i) {
+        DesktopRect r;
+        if (!Ignored(*i, passed) && Rect(*i, &r) && Contains(r, x, y)) top = *i;
     }
-    const Window found = top ? Deepest(top, x, y, ignore) : root;
+    const Window found = top ? Deepest(top, x, y, passed) : root;
     DesktopRect rect = Screen();
     if (found != root) Rect(found, &rect);
     if (window) *window = found;

@@ -28,8 +28,9 @@ public:
     // The pointer in screen pixels; nullopt without a connection.
     std::optional<std::pair<int, int>> PointerPosition() const;
     // The rectangle of the window picked at (x, y), in screen pixels: the whole screen where no
-    // window lies there. Windows in `ignore` (with everything inside them) are passed over, as
-    // are the outline's own. The window's id goes to `window` when given.
+    // window lies there. Windows in `ignore` (with everything inside them, and a window manager's
+    // frame around them) are passed over, as are the outline's own. The window's id goes to
+    // `window` when given.
     DesktopRect WindowAt(int x, int y, const std::vector<unsigned long>& ignore, unsigned long* window = nullptr) const;
 
     // Frames `rect` with lines of `thickness` pixels just inside it; Hide takes them away.

@@ -1,8 +1,9 @@
 #pragma once
 // A private X server for tests that need a real display (hot keys, screen capture, window
 // picking, screenshots). Each one picks its own display number, so tests and parallel builds never
-// share a screen.
+// share a screen; ORVANTA_TEST_DISPLAYS ("71-79") keeps the choice inside a range.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -25,6 +26,9 @@ public:
     bool Screenshot(const std::filesystem::path& png) const;
 
 private:
+    // Starts Xvfb on `number`, or on the first free one when none is given.
+    bool Launch(int width, int height, std::optional<int> number);
+
     pid_t pid_ = -1;
     std::string display_;
 };

@@ -51,6 +51,17 @@ PaintedDesktop::PaintedDesktop(const std::string& display) : display_(XOpenDispl
     XSync(d, False);
 }
 
+unsigned long PaintedDesktop::AddFramedWindow(const CaptureArea& frame, const CaptureArea& client) {
+    Display* d = display_;
+    const int screen = DefaultScreen(d);
+    const CaptureArea screenOrigin{0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen)};
+    const Window outer = Child(d, RootWindow(d, screen), frame, screenOrigin, 0x404040);
+    const Window inner = Child(d, outer, client, frame, 0xC0C0C0);
+    XRaiseWindow(d, outer);
+    XSync(d, False);
+    return inner;
+}
+
 PaintedDesktop::~PaintedDesktop() {
     if (!display_) return;
     // The root keeps its picture after we go; clear it so the next client starts plain.

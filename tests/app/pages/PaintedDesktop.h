@@ -25,6 +25,9 @@ public:
     PaintedDesktop& operator=(const PaintedDesktop&) = delete;
 
     bool Ready() const { return display_ != nullptr; }
+    // A top-level window at `frame` holding a child at `client`, as a reparenting window manager
+    // frames a program's window; the client's id.
+    unsigned long AddFramedWindow(const CaptureArea& frame, const CaptureArea& client);
     // The quadrant colour (0xRRGGBB) of a desktop point.
     static unsigned ColourAt(int x, int y, int width, int height);
 

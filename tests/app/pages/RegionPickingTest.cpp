@@ -138,6 +138,13 @@ TEST_F(ScreenWindows, TheDesktopPickerFindsTheSmallestWindowUnderThePoint) {
         << "an ignored window is passed over with its children";
     desktop.HideOutline();
     EXPECT_FALSE(desktop.OutlineShown());
+
+    // One of ours framed by a window manager, over the painted frame's top right corner: the
+    // frame goes with it, its title strip included.
+    const unsigned long own = desktop_->AddFramedWindow({580, 130, 100, 100}, {585, 155, 90, 70});
+    EXPECT_TRUE(same(desktop.WindowAt(590, 170, {}), {585, 155, 90, 70})) << "seen when not ours";
+    EXPECT_TRUE(same(desktop.WindowAt(590, 170, {own}), PaintedDesktop::kFrame));
+    EXPECT_EQ(desktop.WindowAt(590, 140, {own}), (DesktopRect{0, 0, kScreenWidth, kScreenHeight}));
 }
 
 TEST_F(ScreenWindows, DraggingThePlusIconPutsThePickedWindowIntoTheEdits) {
