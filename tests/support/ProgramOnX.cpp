@@ -75,13 +75,25 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 ProgramOnX::ProgramOnX(const XvfbServer& server, std::filesystem::path output)
     : server_(server), output_(std::move(output)) {}
 
-ProgramOnX::~ProgramOnX() {
-    if (pid_ <= 0) return;
+ProgramOnX::~ProgramOnX() { Stop(); }
+
+std::optional<int> ProgramOnX::Stop() {
+    if (pid_ <= 0) return std::nullopt;
     ::kill(pid_, SIGTERM);
-    if (!Reap(pid_, 5000)) {
+    std::optional<int> status = Reap(pid_, 5000);
+    if (!status) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
+    pid_ = -1;
+    return status;
+}
+
+bool ProgramOnX::Running() const {
+    if (pid_ <= 0) return false;
+    // Looked at without reaping it: Stop still gets its status.
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 bool ProgramOnX::Usable(const XvfbServer& server) { return server.Running() && OnPath("xdotool"); }

@@ -40,6 +40,12 @@ public:
     // ("NAME=value", which win). False when it could not be started.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
 
+    // Whether the program is still running.
+    bool Running() const;
+    // Ends the program with SIGTERM, as closing it would, and waits up to 5 s: its exit status
+    // (128 + the signal's number when one ended it), or nothing when it had to be killed.
+    std::optional<int> Stop();
+
     std::string Output() const;
     // The last rectangle printed for `name`, if any yet.
     std::optional<ScreenRect> LastRect(const std::string& name) const;

@@ -1,8 +1,9 @@
 // The Video Capture page, or one of its option dialogs, on a real X display for a person or a
 // screenshot to look at: `orvanta_page_show DIST [page|mpeg|wmv|avi|overlay|snapshot] [SNAPSHOTS]`.
 // The capture control comes from the program folder DIST, registered in the registry store in
-// force. Once shown it prints "shown W H", then "button TEXT X Y W H" for each of the page's
-// buttons (screen coordinates of its top-left corner) for a test to click with xdotool. SIGTERM
+// force. Once shown it prints "shown W H", then "button:TEXT X Y W H" for each of the page's
+// buttons (screen coordinates of its top-left corner; spaces in TEXT written as "_") for a test
+// to click with xdotool. SIGTERM
 // ends it as closing it would: the control is destroyed and takes its broadcast helper with it.
 #include <QApplication>
 #include <QPushButton>
@@ -79,8 +80,8 @@ int main(int argc, char** argv) {
         std::printf("shown %d %d\n", shown->width(), shown->height());
         for (QPushButton* button : page.findChildren<QPushButton*>()) {
             const QPoint at = button->mapToGlobal(QPoint(0, 0));
-            std::printf("button %s %d %d %d %d\n", button->text().toStdString().c_str(), at.x(), at.y(),
-                        button->width(), button->height());
+            const std::string name = "button:" + button->text().replace(QLatin1Char(' '), QLatin1Char('_')).toStdString();
+            std::printf("%s %d %d %d %d\n", name.c_str(), at.x(), at.y(), button->width(), button->height());
         }
         std::fflush(stdout);
     });
