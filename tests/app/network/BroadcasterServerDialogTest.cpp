@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <future>
 
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/FileDialogRecorder.h"
 #include "platform/os/MessageBoxRecorder.h"
 #include "platform/os/ShellOpenRecorder.h"
@@ -21,6 +20,7 @@
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -56,11 +56,7 @@ bool Spin(const std::function<bool()>& done, std::chrono::milliseconds limit) {
 class BroadcasterServerDialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        HMODULE module = nullptr;
-        ASSERT_EQ(LoadModule(testing_support::DistDir() / "system" / "Airlume.so", module), S_OK) << LastModuleError();
-        auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-        ASSERT_TRUE(registerServer);
-        ASSERT_EQ(registerServer(), S_OK);
+        ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "system" / "Airlume.so"), "");
         port_ = testing_support::FreeLoopbackPortUpTo(9999);
         ASSERT_NE(port_, 0);
     }

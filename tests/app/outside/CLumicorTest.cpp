@@ -5,8 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/com/ModuleLoader.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace {
 
@@ -15,12 +15,7 @@ namespace {
 class CLumicorTest : public testing::Test {
 protected:
     void SetUp() override {
-        HMODULE module = nullptr;
-        ASSERT_EQ(LoadModule(testing_support::DistDir() / "Grabwell.so", module), S_OK)
-            << LastModuleError();
-        auto registerServer = GetProcAddressAs<HRESULT (*)()>(module, "DllRegisterServer");
-        ASSERT_TRUE(registerServer);
-        ASSERT_EQ(registerServer(), S_OK);
+        ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "Grabwell.so"), "");
         container_.resize(320, 240);
         ASSERT_EQ(control_.Create(&container_), S_OK);
     }

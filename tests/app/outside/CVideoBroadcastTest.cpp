@@ -13,11 +13,11 @@
 #include <chrono>
 #include <future>
 
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/EventWait.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 using namespace std::chrono_literals;
 
@@ -52,12 +52,7 @@ std::string HttpGet(uint16_t port, std::chrono::milliseconds limit) {
 class CVideoBroadcastTest : public testing::Test {
 protected:
     void Register() {
-        HMODULE module = nullptr;
-        ASSERT_EQ(LoadModule(testing_support::DistDir() / "system" / "Airlume.so", module), S_OK)
-            << LastModuleError();
-        auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-        ASSERT_TRUE(registerServer);
-        ASSERT_EQ(registerServer(), S_OK);
+        ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "system" / "Airlume.so"), "");
     }
     CVideoBroadcast::Events Recording() {
         CVideoBroadcast::Events e;

@@ -20,11 +20,11 @@
 #include "app/pages/VideoCapturePage.h"
 #include "app/shell/IniStore.h"
 #include "app/shell/SettingsFile.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/FileDialogRecorder.h"
 #include "platform/os/MessageBoxRecorder.h"
 #include "platform/os/ModalDialogAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace page_testing {
 
@@ -39,13 +39,7 @@ inline void RunEvents(int ms) {
     }
 }
 
-inline void RegisterModule(const fs::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<HRESULT (*)()>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer) << file;
-    ASSERT_EQ(registerServer(), S_OK) << file;
-}
+inline void RegisterModule(const fs::path& file) { ASSERT_EQ(testing_support::RegisterModuleFile(file), ""); }
 
 // Selects the entry of `list` whose text is `text`.
 inline void Select(QComboBox* list, const std::string& text) {

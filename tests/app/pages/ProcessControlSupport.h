@@ -16,9 +16,9 @@
 
 #include "app/outside/CLumicor.h"
 #include "app/pages/DeviceCaptureState.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/WindowMessages.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace page_test {
 
@@ -31,11 +31,7 @@ inline bool Spin(const std::function<bool()>& done, std::chrono::milliseconds li
 }
 
 inline void RegisterModule(const std::filesystem::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_EQ(testing_support::RegisterModuleFile(file), "");
 }
 
 inline void CreateProcessControl(QWidget& container) {

@@ -21,13 +21,13 @@
 #include "app/pages/ScreenWmvDialog.h"
 #include "app/shell/ConfigSections.h"
 #include "app/shell/IniStore.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/MessageBoxRecorder.h"
 #include "platform/os/ModalDialogAnswerer.h"
 #include "tests/app/pages/PaintedDesktop.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/XvfbServer.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace screen_page_test {
 
@@ -45,11 +45,7 @@ inline bool Spin(int ms, const std::function<bool()>& done = {}) {
 }
 
 inline void RegisterModule(const std::filesystem::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK) << file;
+    ASSERT_EQ(testing_support::RegisterModuleFile(file), "");
 }
 
 // Presses the dialog's Next button, as a person would; its result.

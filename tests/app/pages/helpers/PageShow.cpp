@@ -25,7 +25,7 @@
 #include "app/pages/VideoCapturePage.h"
 #include "app/pages/WmvProfileDialog.h"
 #include "app/shell/SettingsFile.h"
-#include "platform/com/ModuleLoader.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace {
 
@@ -37,13 +37,9 @@ void OnTerminate(int) {
 }
 
 bool Register(const std::string& file) {
-    HMODULE module = nullptr;
-    if (FAILED(LoadModule(file, module))) {
-        std::fprintf(stderr, "cannot load %s: %s\n", file.c_str(), LastModuleError().c_str());
-        return false;
-    }
-    auto registerServer = GetProcAddressAs<HRESULT (*)()>(module, "DllRegisterServer");
-    return registerServer && SUCCEEDED(registerServer());
+    const std::string error = testing_support::RegisterModuleFile(file);
+    if (!error.empty()) std::fprintf(stderr, "cannot register %s\n", error.c_str());
+    return error.empty();
 }
 
 }  // namespace

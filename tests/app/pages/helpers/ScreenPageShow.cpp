@@ -32,8 +32,8 @@
 #include "app/pages/ScreenWmvDialog.h"
 #include "app/pages/WindowPicker.h"
 #include "app/shell/ConfigSections.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/ModalDialog.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace {
 
@@ -52,13 +52,9 @@ void PrintRect(const char* name, const QWidget* widget) {
 }
 
 bool Register(const std::string& file) {
-    HMODULE module = nullptr;
-    if (FAILED(LoadModule(file, module))) {
-        std::fprintf(stderr, "cannot load %s: %s\n", file.c_str(), LastModuleError().c_str());
-        return false;
-    }
-    auto registerServer = GetProcAddressAs<HRESULT (*)()>(module, "DllRegisterServer");
-    return registerServer && SUCCEEDED(registerServer());
+    const std::string error = testing_support::RegisterModuleFile(file);
+    if (!error.empty()) std::fprintf(stderr, "cannot register %s\n", error.c_str());
+    return error.empty();
 }
 
 std::string Describe(const QWidget* w) {
