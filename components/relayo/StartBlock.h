@@ -1,7 +1,8 @@
 #pragma once
 // The start block that the capture session sends with WM_COPYDATA (layout in
-// platform/contracts/HelperProtocol.h): where to send client reports, the port, the client limit, the file being written and the
-// publishing address. The bytes come from another process, so every field is checked before use.
+// platform/contracts/HelperProtocol.h): where to send client reports, the port, the client
+// limit, the file being written and the publishing address. The bytes come from another process,
+// so every field is checked before use.
 #include <cstdint>
 #include <optional>
 #include <span>

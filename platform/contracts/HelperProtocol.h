@@ -29,12 +29,12 @@ inline constexpr size_t kStartOffsetPort = 72;        // 32 bits
 inline constexpr size_t kStartOffsetMaxClients = 76;  // 32 bits
 inline constexpr size_t kStartOffsetFile = 364;       // the file being written
 inline constexpr size_t kStartFileFieldSize = 260;
-inline constexpr size_t kStartOffsetAddress = 624;    // the publishing address
+inline constexpr size_t kStartOffsetAddress = 624;  // the publishing address
 inline constexpr size_t kStartAddressFieldSize = 900;
 
 // The client report: at least as long as a start block, longer when the addresses need room.
 inline constexpr uint32_t kClientReportTag = 0x10037;
-inline constexpr size_t kReportOffsetTag = 4;      // kClientReportTag, 32 bits
-inline constexpr size_t kReportOffsetCount = 52;   // connected clients, 16 bits
-inline constexpr size_t kReportOffsetText = 936;   // ";"-separated addresses
+inline constexpr size_t kReportOffsetTag = 4;     // kClientReportTag, 32 bits
+inline constexpr size_t kReportOffsetCount = 52;  // connected clients, 16 bits
+inline constexpr size_t kReportOffsetText = 936;  // ";"-separated addresses
 inline constexpr size_t kClientReportMinSize = kHelperStartBlockSize;

@@ -72,14 +72,15 @@ double Seconds(const testing_support::ProbedFile& probe, const std::string& kind
     return std::atof(stream->at("duration").c_str());
 }
 
-// Virtual devices that go away after one second of recording, and twins that stay.
+// Virtual devices that go away after one second of recording, and twins that stay. The leaving
+// camera's capture and preview pins both fail: the owner must still hear of it once.
 class VirtualDeviceGone : public SessionTest {
 protected:
     void SetUp() override {
         const auto devices = testing_support::TestEnvironment::Current().Dir() / "devices.json";
         std::ofstream(devices) << R"({"devices": [
           {"name": "Leaving Camera", "capture": [{"format": "RGB24", "width": 160, "height": 120, "frameRate": 15}],
-           "unplugAfter": 1.0},
+           "preview": "capture", "unplugAfter": 1.0},
           {"name": "Staying Camera", "capture": [{"format": "RGB24", "width": 160, "height": 120, "frameRate": 15}]},
           {"name": "Leaving Microphone", "kind": "audio", "sampleRate": 22050, "channels": 1, "unplugAfter": 1.0},
           {"name": "Staying Microphone", "kind": "audio", "sampleRate": 22050, "channels": 1}]})";

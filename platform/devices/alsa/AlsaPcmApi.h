@@ -22,7 +22,8 @@ public:
     virtual int Open(const std::string& name, AlsaPcm** pcm) = 0;
     // Interleaved samples in `format` (8 bits unsigned, else 16 bits signed little-endian), with
     // software resampling allowed, at most `latencyUs` of latency.
-    virtual int SetParams(AlsaPcm* pcm, const AudioFormatDescription& format, unsigned latencyUs) = 0;
+    virtual int SetParams(AlsaPcm* pcm, const AudioFormatDescription& format,
+                          unsigned latencyUs) = 0;
     // Frames read (blocking until some are there), or a negative errno.
     virtual long ReadInterleaved(AlsaPcm* pcm, void* buffer, unsigned long frames) = 0;
     // Brings the stream back after an overrun or a suspend: 0, or the error when it cannot.

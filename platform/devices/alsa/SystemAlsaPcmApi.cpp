@@ -9,11 +9,15 @@
 namespace {
 
 // The handles this API gives out are alsa-lib's own PCMs.
-snd_pcm_t* Native(AlsaPcm* pcm) { return reinterpret_cast<snd_pcm_t*>(pcm); }
+snd_pcm_t* Native(AlsaPcm* pcm) {
+    return reinterpret_cast<snd_pcm_t*>(pcm);
+}
 
 class SystemApi : public AlsaPcmApi {
 public:
-    std::vector<DeviceDescription> ListCaptureDevices() override { return ListAlsaCaptureDevices(); }
+    std::vector<DeviceDescription> ListCaptureDevices() override {
+        return ListAlsaCaptureDevices();
+    }
     int Open(const std::string& name, AlsaPcm** pcm) override {
         snd_pcm_t* native = nullptr;
         int r = snd_pcm_open(&native, name.c_str(), SND_PCM_STREAM_CAPTURE, 0);
@@ -21,10 +25,11 @@ public:
         return r;
     }
     int SetParams(AlsaPcm* pcm, const AudioFormatDescription& format, unsigned latencyUs) override {
-        snd_pcm_format_t sample = format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
+        snd_pcm_format_t sample =
+            format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
         return snd_pcm_set_params(Native(pcm), sample, SND_PCM_ACCESS_RW_INTERLEAVED,
-                                  static_cast<unsigned>(format.channels), static_cast<unsigned>(format.sampleRate), 1,
-                                  latencyUs);
+                                  static_cast<unsigned>(format.channels),
+                                  static_cast<unsigned>(format.sampleRate), 1, latencyUs);
     }
     long ReadInterleaved(AlsaPcm* pcm, void* buffer, unsigned long frames) override {
         return snd_pcm_readi(Native(pcm), buffer, frames);

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/devices/alsa/AlsaPcmApi.h"
 #include "platform/devices/SystemDeviceEnum.h"
+#include "platform/devices/alsa/AlsaPcmApi.h"
 #include "platform/dshow/GraphEvents.h"
 #include "tests/platform/devices/CaptureGraph.h"
 #include "tests/platform/devices/FakeAlsaPcmApi.h"
@@ -33,7 +33,8 @@ ComPtr<IBaseFilter> BindFirst(const Guid& category) {
     if (SUCCEEDED(CreateSystemDeviceEnum(devices.ReleaseAndGetAddressOf())) &&
         devices->CreateClassEnumerator(category, list.ReleaseAndGetAddressOf(), 0) == S_OK &&
         list->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
-        moniker->BindToObject(nullptr, nullptr, IBaseFilter::iid, filter.ReleaseAndGetVoidAddress());
+        moniker->BindToObject(nullptr, nullptr, IBaseFilter::iid,
+                              filter.ReleaseAndGetVoidAddress());
     return filter;
 }
 
@@ -60,7 +61,8 @@ Abort WaitForAbort(CaptureGraph& run, LONG ms) {
 }
 
 TEST(DeviceUnplug, AVirtualCameraDeliversItsFramesUntilItIsPulledOutThenFailsWithENODEV) {
-    UseDevices(R"({"devices": [{"name": "Short Camera", "capture": [{"format": "RGB24", "width": 160,
+    UseDevices(
+        R"({"devices": [{"name": "Short Camera", "capture": [{"format": "RGB24", "width": 160,
       "height": 120, "frameRate": 10}], "unplugAfter": 0.5}]})");
     ComPtr<IBaseFilter> camera = BindFirst(CLSID_VideoInputDeviceCategory);
     ASSERT_TRUE(camera);
@@ -81,7 +83,8 @@ TEST(DeviceUnplug, AVirtualCameraDeliversItsFramesUntilItIsPulledOutThenFailsWit
     const auto frames = run.log->Samples();
     ASSERT_FALSE(frames.empty());
     EXPECT_LE(frames.size(), 5u);
-    for (const CapturedSample& f : frames) EXPECT_LT(f.start, UNITS / 2) << "a frame from after the unplug";
+    for (const CapturedSample& f : frames)
+        EXPECT_LT(f.start, UNITS / 2) << "a frame from after the unplug";
 }
 
 TEST(DeviceUnplug, AVirtualMicrophoneDeliversWholeChunksUntilItIsPulledOutThenFailsWithENODEV) {
@@ -115,7 +118,8 @@ TEST(DeviceUnplug, AnAlsaCardPulledOutFailsTheReadsWithENODEVAndItsPcmIsClosed) 
         ASSERT_EQ(run.Add(device.Get()), S_OK);
         ASSERT_EQ(run.Render(MEDIATYPE_Audio), S_OK);
         ASSERT_TRUE(SUCCEEDED(run.Run()));
-        for (int i = 0; i < 200 && run.log->Samples().size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 200 && run.log->Samples().size() < 3; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_GE(run.log->Samples().size(), 3u);
         EXPECT_EQ(card->OpenPcms(), 1);
         card->Unplug();

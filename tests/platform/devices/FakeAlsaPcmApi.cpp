@@ -49,11 +49,12 @@ long FakeAlsaPcmApi::ReadInterleaved(AlsaPcm* pcm, void* buffer, unsigned long f
     if (!pcm->configured) return -EBADFD;
     // A card fills its buffer in real time: the read waits until the frames are there, and a
     // card pulled out meanwhile ends the wait.
-    const auto due = pcm->opened + std::chrono::microseconds((pcm->delivered + static_cast<long long>(frames)) *
-                                                             1000000 / pcm->format.sampleRate);
+    const auto due =
+        pcm->opened + std::chrono::microseconds((pcm->delivered + static_cast<long long>(frames)) *
+                                                1000000 / pcm->format.sampleRate);
     while (!unplugged_ && std::chrono::steady_clock::now() < due)
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(),
-                                                                                  std::chrono::milliseconds(5)));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            due - std::chrono::steady_clock::now(), std::chrono::milliseconds(5)));
     if (unplugged_) return -ENODEV;
     const int bytes = pcm->format.bitsPerSample / 8;
     auto* out = static_cast<unsigned char*>(buffer);
@@ -82,7 +83,8 @@ int FakeAlsaPcmApi::Recover(AlsaPcm*, int error) {
 
 int FakeAlsaPcmApi::Close(AlsaPcm* pcm) {
     std::lock_guard lock(lock_);
-    auto at = std::find_if(open_.begin(), open_.end(), [&](const auto& p) { return p.get() == pcm; });
+    auto at =
+        std::find_if(open_.begin(), open_.end(), [&](const auto& p) { return p.get() == pcm; });
     if (at == open_.end()) return -EBADFD;
     open_.erase(at);
     return 0;
