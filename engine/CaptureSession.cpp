@@ -5,6 +5,7 @@
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/base/Log.h"
 #include "platform/com/ClassRegistry.h"
+#include "platform/contracts/HelperProtocol.h"
 #include "platform/devices/SystemDeviceEnum.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/graph/PinQueries.h"
@@ -41,7 +42,9 @@ void CCaptureSession::CreateSessionWindow(QWidget* parent) {
     windowAlive_ = window_.get();
 }
 
-void CCaptureSession::AskHelperToQuit() { SendMessage(FindWindow("Relayoclass", nullptr), WM_COMMAND, 1, 0); }
+void CCaptureSession::AskHelperToQuit() {
+    SendMessage(FindWindow(kHelperWindowClass, nullptr), WM_COMMAND, kHelperQuitCommand, 0);
+}
 
 void CCaptureSession::QuitHelper() {
     // A helper this session just launched may not have opened its window yet: told nothing, it
@@ -129,7 +132,8 @@ HRESULT CCaptureSession::StartSession(VideoFormatList& videoFormats, const std::
 
     // The broadcast helper starts with every session; a missing helper goes unnoticed. Without a
     // module folder there is no helper to name (a bare name would be looked up in $PATH).
-    helperLaunched_ = !moduleFolder.empty() && SUCCEEDED(StartProcess(moduleFolder + "Relayo", "MyChildProcess"));
+    helperLaunched_ =
+        !moduleFolder.empty() && SUCCEEDED(StartProcess(moduleFolder + kHelperProgramName, kHelperCommandLine));
 
     videoDeviceName = videoName;
     audioDeviceName = audioName;

@@ -193,13 +193,13 @@ void CCaptureSession::SendHelperStartBlock() {
 void CCaptureSession::WaitForLaunchedHelper() {
     if (!helperLaunched_) return;
     const auto limit = std::chrono::steady_clock::now() + kHelperStartupWait;
-    while (FindWindow("Relayoclass", nullptr) == HWND_NONE && std::chrono::steady_clock::now() < limit)
+    while (FindWindow(kHelperWindowClass, nullptr) == HWND_NONE && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     helperLaunched_ = false;  // its window is there, or it never will be
 }
 
 void CCaptureSession::SendToHelper(ULONG_PTR dwData, DWORD count, const void* data) {
-    HWND helper = FindWindow("Relayoclass", nullptr);
+    HWND helper = FindWindow(kHelperWindowClass, nullptr);
     if (helper == HWND_NONE) return;
     COPYDATASTRUCT copy;
     copy.dwData = dwData;

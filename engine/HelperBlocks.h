@@ -1,7 +1,7 @@
 #pragma once
-// The two messages exchanged with the broadcast helper, as bytes: the start block the session
-// sends (WM_COPYDATA, dwData 0x10016, 1524 bytes) and the client reports the helper sends back to
-// the control's window (same dwData, tag 0x10037 at offset 4). Client reports come from another
+// The two messages exchanged with the broadcast helper, as bytes (their layout is shared with the
+// helper in platform/contracts/HelperProtocol.h): the start block the session sends and the
+// client reports the helper sends back to the control's window. Client reports come from another
 // process, so the parser trusts nothing but the bytes it was given.
 #include <array>
 #include <cstdint>
@@ -11,27 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/contracts/HelperProtocol.h"
 #include "platform/os/WindowTypes.h"
-
-inline constexpr ULONG_PTR kHelperCopyDataTag = 0x10016;
-inline constexpr uint32_t kHelperStartBlockSize = 1524;
-inline constexpr uint32_t kClientReportTag = 0x10037;
-
-// Field offsets and sizes of the start block.
-inline constexpr size_t kStartOffsetTag = 4;
-inline constexpr size_t kStartOffsetOwner = 24;
-inline constexpr size_t kStartOffsetZero = 52;
-inline constexpr size_t kStartOffsetPort = 72;
-inline constexpr size_t kStartOffsetMaxClients = 76;
-inline constexpr size_t kStartOffsetFile = 364;
-inline constexpr size_t kStartFileFieldSize = 260;
-inline constexpr size_t kStartOffsetAddress = 624;
-inline constexpr size_t kStartAddressFieldSize = 900;
-
-// Offsets of the client report.
-inline constexpr size_t kReportOffsetTag = 4;
-inline constexpr size_t kReportOffsetCount = 52;
-inline constexpr size_t kReportOffsetText = 936;
 
 using HelperStartBlock = std::array<uint8_t, kHelperStartBlockSize>;
 

@@ -10,6 +10,7 @@
 #include "components/relayo/ReportSender.h"
 #include "components/relayo/RtmpPusher.h"
 #include "platform/base/HResult.h"
+#include "platform/contracts/HelperProtocol.h"
 #include "platform/contracts/PublishFailureReport.h"
 #include "platform/os/WindowMessages.h"
 
@@ -28,7 +29,7 @@ Relayo::~Relayo() {
 bool Relayo::Open() {
     HRESULT hr = S_OK;
     window_ = MessageWindow::Create(
-        kClassName, "Relayo",
+        kHelperWindowClass, kHelperProgramName,
         [this](HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
             return Procedure(self, message, wParam, lParam);
         },
@@ -47,7 +48,7 @@ LRESULT Relayo::Procedure(HWND self, UINT message, WPARAM wParam, LPARAM lParam)
             if (lParam == 0) return FALSE;
             return OnStartBlock(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
         case WM_COMMAND:
-            if (LoWord(wParam) != 1) return 0;
+            if (LoWord(wParam) != kHelperQuitCommand) return 0;
             // Free the port before answering: the next helper binds it right after.
             StopBroadcast();
             DestroyWindow(self);

@@ -20,7 +20,6 @@ class RtmpPusher;
 
 class Relayo {
 public:
-    static constexpr const char* kClassName = "Relayoclass";
     // A helper that was just asked to quit may still hold the port for a moment.
     static constexpr int kBindAttempts = 25;
     static constexpr int kBindRetryMs = 200;

@@ -1,6 +1,6 @@
 #include "components/relayo/ReportSender.h"
 
-#include "components/relayo/StartBlock.h"
+#include "platform/contracts/HelperProtocol.h"
 #include "platform/os/WindowMessages.h"
 
 namespace relayo {
@@ -50,7 +50,7 @@ void ReportSender::Run() {
             report = std::move(queue_.front());
             queue_.pop_front();
         }
-        COPYDATASTRUCT data{kCopyDataTag, static_cast<DWORD>(report.size()), report.data()};
+        COPYDATASTRUCT data{kHelperCopyDataTag, static_cast<DWORD>(report.size()), report.data()};
         LRESULT result = 0;
         // A lost report is not retried: the next one carries the whole list again.
         SendMessageTimeout(owner_, WM_COPYDATA, self_, reinterpret_cast<LPARAM>(&data),

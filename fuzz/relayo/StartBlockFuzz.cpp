@@ -10,20 +10,20 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    ULONG_PTR tag = (data[0] & 1) ? relayo::kCopyDataTag : data[0];
+    ULONG_PTR tag = (data[0] & 1) ? kHelperCopyDataTag : data[0];
     relayo::StartBlockResult r = relayo::ParseStartBlock(tag, {data + 1, size - 1});
     if (!r.block) {
         if (r.error.empty()) __builtin_trap();
         return 0;
     }
     const relayo::StartBlock& b = *r.block;
-    if (size - 1 != relayo::kStartBlockSize || b.port == 0 || b.maxClients < 0 ||
+    if (size - 1 != kHelperStartBlockSize || b.port == 0 || b.maxClients < 0 ||
         b.maxClients > relayo::kMaxClientsCap || b.file.empty() || b.file[0] != '/' ||
-        b.file.size() >= relayo::kFileFieldSize ||
-        b.publishingAddress.size() >= relayo::kAddressFieldSize)
+        b.file.size() >= kStartFileFieldSize ||
+        b.publishingAddress.size() >= kStartAddressFieldSize)
         __builtin_trap();
     std::vector<uint8_t> report = relayo::BuildClientReport({b.file, b.publishingAddress});
-    if (report.size() < relayo::kReportMinSize || report.back() != 0 || report[52] != 2)
+    if (report.size() < kClientReportMinSize || report.back() != 0 || report[kReportOffsetCount] != 2)
         __builtin_trap();
     return 0;
 }

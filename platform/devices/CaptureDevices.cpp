@@ -50,6 +50,11 @@ HRESULT DevicePages(const DeviceDescription& device, CAUUID* pages) {
     return S_OK;
 }
 
+// Whether a virtual device described to go away is gone by stream time `time`.
+bool Unplugged(const DeviceState& state, REFERENCE_TIME time) {
+    return state.description.unplugAfter > 0 && time >= state.description.unplugAfter;
+}
+
 // --- stream configuration ----------------------------------------------------------------------
 
 bool FitsCapability(const VideoCapability& cap, const AM_MEDIA_TYPE& type) {
@@ -401,6 +406,7 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
             frame_ = n;
             start = static_cast<REFERENCE_TIME>(n) * interval;
         }
+        if (Unplugged(*state_, start)) return HResultFromErrno(ENODEV);
         int every = state_->description.dropEvery;
         if (every > 0 && (n + 1) % static_cast<uint32_t>(every) == 0) {
             // A described drop: the frame is made and lost, as a busy device loses it.
@@ -542,6 +548,11 @@ protected:
         } else {
             // The virtual microphone's tone, paced by the stream clock like a card.
             REFERENCE_TIME end = static_cast<REFERENCE_TIME>(samples_ + frames) * UNITS / w->nSamplesPerSec;
+            if (Unplugged(*state_, end)) {
+                // The samples caught before the device went are lost with it, as a card's are.
+                hr = WaitForStreamTime(state_->description.unplugAfter);
+                return hr == S_OK ? HResultFromErrno(ENODEV) : hr;
+            }
             hr = WaitForStreamTime(end);
             if (hr != S_OK) return hr;
             double level = 0.0;

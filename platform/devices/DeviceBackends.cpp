@@ -39,7 +39,7 @@ std::vector<DeviceDescription> ListV4l2Devices(V4l2Api& api) {
 std::vector<DeviceDescription> ListCaptureDevices(DeviceKind kind) {
     std::vector<DeviceDescription> devices;
     if (kind == DeviceKind::Video && DeviceBackendEnabled("v4l2")) devices = ListV4l2Devices(*SystemV4l2Api());
-    if (kind == DeviceKind::Audio && DeviceBackendEnabled("alsa")) devices = ListAlsaCaptureDevices();
+    if (kind == DeviceKind::Audio && DeviceBackendEnabled("alsa")) devices = SystemAlsaPcmApi()->ListCaptureDevices();
     if (DeviceBackendEnabled("virtual")) {
         for (auto& device : LoadVirtualDevices().devices)
             if (device.kind == kind) devices.push_back(std::move(device));

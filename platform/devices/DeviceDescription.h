@@ -121,6 +121,9 @@ struct DeviceDescription {
     std::string path;     // device node or ALSA name
     DeviceKind kind = DeviceKind::Video;
     bool failsToBind = false;
+    // Virtual devices: after this much stream time (100 ns units) of every run the device is
+    // pulled out: its reads fail with ENODEV as a device's reads do once it is gone. 0 never.
+    REFERENCE_TIME unplugAfter = 0;
 
     // video
     std::vector<VideoCapability> captureCaps;

@@ -1,6 +1,7 @@
 // A recording started through the dispatch interface, read back with ffprobe, and the events a
 // container's sink receives while it runs.
 #include <QElapsedTimer>
+#include <fstream>
 
 #include "tests/control/LumicorTestSupport.h"
 #include "tests/support/MediaProbe.h"
@@ -11,8 +12,8 @@ using namespace lumicor_test;
 namespace {
 class Recording : public HostedControl {
 protected:
-    // Selects the virtual camera by its name in Devices and probes it (RefreshDevice).
-    void SelectCamera() {
+    // Selects a camera by its name in Devices and probes it (RefreshDevice).
+    void SelectCamera(const std::string& wanted = kCamera) {
         Variant devicesValue = Get(3);
         DispatchDriver devices(ComPtr<IDispatch>(devicesValue.Dispatch()));
         Variant count;
@@ -22,7 +23,7 @@ protected:
             Variant item, name;
             ASSERT_EQ(devices.Call("Item", {Variant(i)}, &item), S_OK);
             ASSERT_EQ(DispatchDriver(ComPtr<IDispatch>(item.Dispatch())).GetProperty("Name", &name), S_OK);
-            if (name.Bstr() == kCamera) camera = static_cast<int16_t>(i - 1);
+            if (name.Bstr() == wanted) camera = static_cast<int16_t>(i - 1);
         }
         ASSERT_GE(camera, 0);
         Put(1, Variant(camera));
@@ -59,8 +60,9 @@ TEST_F(Recording, CaptureModeWithAFileNameRecordsTheCameraAtTheChosenFormat) {
     QElapsedTimer clock;
     clock.start();
     Pump(2500);
-    Call(79);
+    // The file ends where the graph stops, at the start of Stop; finishing it is not recording.
     const double recorded = clock.elapsed() / 1000.0;
+    Call(79);
 
     // The session's progress timer reached the sink as Capturing(seconds, dropped).
     auto capturing = Fired(1);
@@ -118,8 +120,8 @@ TEST_P(OutputKinds, RecordsTheCameraAndTheMicrophoneWithOverlaysIntoAFileAPlayer
     QElapsedTimer clock;
     clock.start();
     Pump(3000);
-    Call(79);
     const double recorded = clock.elapsed() / 1000.0;
+    Call(79);
 
     testing_support::ProbedFile probed = testing_support::ProbeSections(
         file, "-show_entries stream=codec_type,codec_name,width,height:format=duration");
@@ -179,5 +181,47 @@ TEST_F(Recording, ADiskThatFillsUpStopsTheCaptureFiresCaptureErrorOnceAndTheFile
     const size_t frames = probe.find("nb_read_frames="), packets = probe.find("nb_read_packets=");
     ASSERT_TRUE(frames != std::string::npos && packets != std::string::npos) << probe;
     EXPECT_GT(std::atoi(probe.c_str() + packets + 16), 10) << probe;
+    EXPECT_EQ(std::atoi(probe.c_str() + frames + 15), std::atoi(probe.c_str() + packets + 16)) << probe;
+}
+
+// A camera pulled out mid-recording: the control stops the capture, fires CaptureError once with
+// the cause, the Capturing events stop, and every frame the file holds decodes.
+TEST_F(Recording, ACameraThatGoesAwayStopsTheCaptureFiresCaptureErrorOnceAndTheFileStaysReadable) {
+    const auto devices = testing_support::TestEnvironment::Current().Dir() / "devices.json";
+    std::ofstream(devices) << R"({"devices": [
+      {"name": "Leaving Camera", "capture": [{"format": "RGB24", "width": 160, "height": 120, "frameRate": 15}],
+       "unplugAfter": 1.0},
+      {"name": "Microphone", "kind": "audio", "sampleRate": 22050, "channels": 1}]})";
+    setenv("ORVANTA_DEVICES", devices.c_str(), 1);
+    RegisterOverlayModule();
+    ASSERT_EQ(site->InitNew(), S_OK);
+    ASSERT_EQ(site->Activate(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(SelectCamera("Leaving Camera"));
+
+    const std::filesystem::path file = testing_support::TestEnvironment::Current().Dir() / "gone.avi";
+    Put(6, Variant(true));
+    Put(7, Variant(file.string()));
+    ASSERT_EQ(Call(78).I2(), 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (Fired(kDispidCaptureError).empty() && clock.elapsed() < 8000) Pump(20);
+    auto errors = Fired(kDispidCaptureError);
+    ASSERT_EQ(errors.size(), 1u) << "no CaptureError within 8 s";
+    const size_t progress = Fired(1).size();
+    Pump(300);
+    EXPECT_EQ(Fired(1).size(), progress);
+    EXPECT_EQ(Fired(kDispidCaptureError).size(), 1u);
+    ASSERT_EQ(errors[0].args.size(), 2u);
+    EXPECT_EQ(errors[0].args[0].I4(), HResultFromErrno(ENODEV));
+    EXPECT_EQ(errors[0].args[1].Bstr().rfind("the capture device went away: recording stopped after ", 0), 0u)
+        << errors[0].args[1].Bstr();
+    Call(79);
+
+    const std::string probe = testing_support::Ffprobe(
+        file, "-count_frames -count_packets -select_streams v:0 -show_entries stream=nb_read_frames,nb_read_packets -of compact");
+    const size_t frames = probe.find("nb_read_frames="), packets = probe.find("nb_read_packets=");
+    ASSERT_TRUE(frames != std::string::npos && packets != std::string::npos) << probe;
+    EXPECT_GT(std::atoi(probe.c_str() + packets + 16), 0) << probe;
+    EXPECT_LE(std::atoi(probe.c_str() + packets + 16), 15) << "frames from after the camera went: " << probe;
     EXPECT_EQ(std::atoi(probe.c_str() + frames + 15), std::atoi(probe.c_str() + packets + 16)) << probe;
 }

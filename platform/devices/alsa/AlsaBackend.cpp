@@ -146,15 +146,13 @@ AlsaCapture::~AlsaCapture() { Close(); }
 
 HRESULT AlsaCapture::Open(const std::string& device, const AudioFormatDescription& format) {
     Close();
-    snd_pcm_t* pcm = nullptr;
-    int r = snd_pcm_open(&pcm, device.c_str(), SND_PCM_STREAM_CAPTURE, 0);
+    AlsaPcm* pcm = nullptr;
+    int r = api_->Open(device, &pcm);
     if (r < 0) return HResultFromErrno(-r);
-    snd_pcm_format_t sample = format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
     // 100 ms of latency: enough to ride out a busy machine, short enough for the preview.
-    r = snd_pcm_set_params(pcm, sample, SND_PCM_ACCESS_RW_INTERLEAVED, static_cast<unsigned>(format.channels),
-                           static_cast<unsigned>(format.sampleRate), 1, 100000);
+    r = api_->SetParams(pcm, format, 100000);
     if (r < 0) {
-        snd_pcm_close(pcm);
+        api_->Close(pcm);
         return HResultFromErrno(-r);
     }
     pcm_ = pcm;
@@ -164,18 +162,17 @@ HRESULT AlsaCapture::Open(const std::string& device, const AudioFormatDescriptio
 
 long AlsaCapture::Read(void* buffer, unsigned long frames) {
     if (!pcm_) return VFW_E_NOT_RUNNING;
-    auto* pcm = static_cast<snd_pcm_t*>(pcm_);
-    snd_pcm_sframes_t got = snd_pcm_readi(pcm, buffer, frames);
+    long got = api_->ReadInterleaved(pcm_, buffer, frames);
     if (got < 0) {
-        // An overrun loses samples but the stream goes on.
-        got = snd_pcm_recover(pcm, static_cast<int>(got), 1);
-        if (got < 0) return HResultFromErrno(static_cast<int>(-got));
+        // An overrun loses samples but the stream goes on; a card that is gone does not recover.
+        int r = api_->Recover(pcm_, static_cast<int>(got));
+        if (r < 0) return HResultFromErrno(-r);
         return 0;
     }
-    return static_cast<long>(got);
+    return got;
 }
 
 void AlsaCapture::Close() {
-    if (pcm_) snd_pcm_close(static_cast<snd_pcm_t*>(pcm_));
+    if (pcm_) api_->Close(pcm_);
     pcm_ = nullptr;
 }

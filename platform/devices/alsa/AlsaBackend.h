@@ -9,7 +9,9 @@
 
 #include "platform/devices/DeviceState.h"
 #include "platform/devices/alsa/AlsaMixerMapping.h"
+#include "platform/devices/alsa/AlsaPcmApi.h"
 
+// alsa-lib's own list; everything else asks SystemAlsaPcmApi(), which tests can replace.
 std::vector<DeviceDescription> ListAlsaCaptureDevices();
 // The mixer elements of a card ("hw:0"); empty when it has no mixer.
 std::vector<AlsaMixerElement> ReadAlsaMixer(const std::string& card);
@@ -27,10 +29,11 @@ private:
     AlsaInputPlan plan_;
 };
 
-// Reads interleaved PCM from a capture device. Streaming thread only.
+// Reads interleaved PCM from a capture device through the ALSA seam (AlsaPcmApi.h) as it was
+// when the capture was made. Streaming thread only.
 class AlsaCapture {
 public:
-    AlsaCapture() = default;
+    AlsaCapture() : api_(SystemAlsaPcmApi()) {}
     ~AlsaCapture();
     AlsaCapture(const AlsaCapture&) = delete;
     AlsaCapture& operator=(const AlsaCapture&) = delete;
@@ -42,6 +45,7 @@ public:
     void Close();
 
 private:
-    void* pcm_ = nullptr;  // snd_pcm_t
+    std::shared_ptr<AlsaPcmApi> api_;
+    AlsaPcm* pcm_ = nullptr;
     AudioFormatDescription format_;
 };

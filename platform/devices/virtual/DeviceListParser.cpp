@@ -1,6 +1,7 @@
 #include "platform/devices/virtual/DeviceListParser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
@@ -12,6 +13,7 @@
 #include "platform/devices/DeviceInterfaces.h"
 #include "platform/devices/VideoSubtypes.h"
 #include "platform/devices/virtual/VideoFile.h"
+#include "platform/dshow/DShowTypes.h"
 
 using nlohmann::json;
 
@@ -420,8 +422,8 @@ std::vector<VideoCapability> FileCapabilities(const VideoFileLayout& layout) {
 DeviceDescription ParseVideoDevice(const json& object, const std::string& where, DeviceDescription device,
                                    const std::filesystem::path& folder) {
     CheckKeys(object, where,
-              {"name", "kind", "failBind", "capture", "file", "preview", "crossbar", "tuner", "decoder", "procAmp",
-               "cameraControl", "droppedFrames", "dialogs", "propertyPages"});
+              {"name", "kind", "failBind", "unplugAfter", "capture", "file", "preview", "crossbar", "tuner", "decoder",
+               "procAmp", "cameraControl", "droppedFrames", "dialogs", "propertyPages"});
     const json* capture = Find(object, "capture");
     const json* file = Find(object, "file");
     if (capture && file) Fail(where, "give either \"capture\" capabilities or a \"file\" to play, not both");
@@ -462,8 +464,8 @@ DeviceDescription ParseVideoDevice(const json& object, const std::string& where,
 
 DeviceDescription ParseAudioDevice(const json& object, const std::string& where, DeviceDescription device) {
     CheckKeys(object, where,
-              {"name", "kind", "failBind", "lines", "sampleRate", "channels", "bitsPerSample", "toneHz", "dialogs",
-               "propertyPages"});
+              {"name", "kind", "failBind", "unplugAfter", "lines", "sampleRate", "channels", "bitsPerSample", "toneHz",
+               "dialogs", "propertyPages"});
     if (const json* lines = Find(object, "lines")) {
         std::string at = At(where, "lines");
         for (size_t i = 0; i < Array(*lines, at).size(); ++i) {
@@ -505,6 +507,11 @@ std::vector<DeviceDescription> ParseDocument(const json& document, const std::fi
         device.name = String(*name, At(where, "name"));
         device.path = "virtual:" + std::to_string(i);
         device.failsToBind = BoolOr(object, "failBind", where, false);
+        if (Find(object, "unplugAfter")) {
+            // At least a millisecond: a device that is gone before it starts is "failBind".
+            double seconds = Number(object["unplugAfter"], At(where, "unplugAfter"), 0.001, 86400.0);
+            device.unplugAfter = static_cast<REFERENCE_TIME>(std::llround(seconds * UNITS));
+        }
         const json* kind = Find(object, "kind");
         std::string kindName = kind ? String(*kind, At(where, "kind")) : "video";
         if (kindName == "video") {

@@ -17,7 +17,8 @@
 //    "cameraControl": [...], "droppedFrames": {"every": 10},
 //    "file": "clip.y4m" (played instead of the test picture, in place of "capture"; see
 //            VideoFile.h, raw frames as {"path", "format", "width", "height", "frameRate"}),
-//    "dialogs": ["source", "format"], "propertyPages": true, "failBind": false},
+//    "dialogs": ["source", "format"], "propertyPages": true, "failBind": false,
+//    "unplugAfter": 1.5 (seconds of every run, then reads fail as for a device pulled out)},
 //   {"name": "Mic", "kind": "audio", "lines": [{"name": "Microphone", "enabled": true}],
 //    "sampleRate": 44100, "channels": 2, "bitsPerSample": 16, "toneHz": 440}]}
 //

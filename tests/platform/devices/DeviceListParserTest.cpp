@@ -98,6 +98,22 @@ TEST(DeviceListParser, ExpressesTheEdgeCasesTestsNeed) {
     EXPECT_TRUE(line.inputLines[1].enabled);
 }
 
+TEST(DeviceListParser, UnplugAfterIsSecondsOfEveryRunForCamerasAndMicrophones) {
+    DeviceListResult result = Parse(R"({"devices": [
+      {"name": "Cam", "capture": [{"format": "RGB24", "width": 320, "height": 240}], "unplugAfter": 1.25},
+      {"name": "Mic", "kind": "audio", "unplugAfter": 0.5},
+      {"name": "Stays", "kind": "audio"}]})");
+    ASSERT_TRUE(result.Ok()) << result.error;
+    EXPECT_EQ(result.devices[0].unplugAfter, 12500000);
+    EXPECT_EQ(result.devices[1].unplugAfter, 5000000);
+    EXPECT_EQ(result.devices[2].unplugAfter, 0);
+    for (const char* bad : {"0", "-1", "\"soon\"", "true"})
+        EXPECT_EQ(Parse(std::string(R"({"devices": [{"name": "Mic", "kind": "audio", "unplugAfter": )") + bad + "}]}")
+                      .error.rfind("devices.json: devices[0].unplugAfter: ", 0),
+                  0u)
+            << bad;
+}
+
 TEST(DeviceListParser, ControlRangesAndFlags) {
     DeviceListResult result = Parse(R"({"devices": [{"name": "Cam",
       "capture": [{"format": "RGB24", "width": 320, "height": 240}],

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <cstdlib>
+#include <fstream>
 
 #include "platform/os/Process.h"
 #include "tests/support/MediaProbe.h"
@@ -64,6 +65,25 @@ TEST(CaptureToolFailure, ADiskThatFillsUpEndsTheRecordingWithTheCauseAndTheFileS
     const std::string probe = testing_support::Ffprobe(
         file, "-count_frames -count_packets -select_streams v:0 -show_entries stream=nb_read_frames,nb_read_packets -of compact");
     EXPECT_GT(Count(probe, "nb_read_packets"), 10) << probe;
+    EXPECT_EQ(Count(probe, "nb_read_frames"), Count(probe, "nb_read_packets")) << probe;
+}
+
+TEST(CaptureToolFailure, ACameraThatGoesAwayEndsTheRecordingWithTheCauseAndTheFileStaysReadable) {
+    const auto dir = testing_support::TestEnvironment::Current().Dir();
+    std::ofstream(dir / "devices.json") << R"({"devices": [
+      {"name": "Leaving Camera", "capture": [{"format": "RGB24", "width": 160, "height": 120, "frameRate": 15}],
+       "unplugAfter": 1.0},
+      {"name": "Microphone", "kind": "audio", "sampleRate": 22050, "channels": 1}]})";
+    const auto file = dir / "gone.avi";
+    ToolRun run = RunTool("ORVANTA_DEVICES=" + Quote((dir / "devices.json").string()),
+                          {"record", file.string(), "--seconds", "60"}, 90);
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_LT(run.seconds, 30) << "the recording went on after the camera was gone";
+    EXPECT_NE(run.err.find("the capture device went away: recording stopped after "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("; " + file.string() + " holds "), std::string::npos) << run.err;
+    const std::string probe = testing_support::Ffprobe(
+        file, "-count_frames -count_packets -select_streams v:0 -show_entries stream=nb_read_frames,nb_read_packets -of compact");
+    EXPECT_GT(Count(probe, "nb_read_packets"), 0) << probe;
     EXPECT_EQ(Count(probe, "nb_read_frames"), Count(probe, "nb_read_packets")) << probe;
 }
 
