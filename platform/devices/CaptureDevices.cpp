@@ -562,18 +562,7 @@ protected:
                     if (line.enabled) level = std::max(level, line.mixLevel);
                 if (state_->description.inputLines.empty()) level = 1.0;
             }
-            double step = 2.0 * M_PI * state_->description.toneHz / w->nSamplesPerSec;
-            for (LONG i = 0; i < frames; ++i) {
-                double v = 0.5 * level * std::sin(step * static_cast<double>(samples_ + i));
-                for (WORD c = 0; c < w->nChannels; ++c) {
-                    if (w->wBitsPerSample == 16) {
-                        auto s = static_cast<int16_t>(std::lround(v * 32767.0));
-                        std::memcpy(data + (i * w->nChannels + c) * 2, &s, 2);
-                    } else {
-                        data[i * w->nChannels + c] = static_cast<BYTE>(128 + std::lround(v * 127.0));
-                    }
-                }
-            }
+            WriteTone(data, frames, *w, level);
         }
         REFERENCE_TIME stop = static_cast<REFERENCE_TIME>(samples_ + frames) * UNITS / w->nSamplesPerSec;
         sample->SetTime(&start, &stop);
@@ -584,6 +573,29 @@ protected:
     }
 
 private:
+    // The tone from sample samples_ on. Each sample follows from the two before it
+    // (sin(x + d) = 2 cos(d) sin(x) - sin(x - d)): one multiply instead of a sine a sample, and
+    // started exactly at every buffer, so no error builds up.
+    void WriteTone(BYTE* data, LONG frames, const WAVEFORMATEX& w, double level) const {
+        const double step = 2.0 * M_PI * state_->description.toneHz / w.nSamplesPerSec;
+        const double twoCos = 2.0 * std::cos(step);
+        double previous = std::sin(step * (static_cast<double>(samples_) - 1.0));
+        double current = std::sin(step * static_cast<double>(samples_));
+        for (LONG i = 0; i < frames; ++i) {
+            const double v = 0.5 * level * current;
+            if (w.wBitsPerSample == 16) {
+                const auto s = static_cast<int16_t>(std::lround(v * 32767.0));
+                for (WORD c = 0; c < w.nChannels; ++c) std::memcpy(data + (i * w.nChannels + c) * 2, &s, 2);
+            } else {
+                const auto s = static_cast<BYTE>(128 + std::lround(v * 127.0));
+                for (WORD c = 0; c < w.nChannels; ++c) data[i * w.nChannels + c] = s;
+            }
+            const double next = twoCos * current - previous;
+            previous = current;
+            current = next;
+        }
+    }
+
     std::shared_ptr<DeviceState> state_;
     AM_MEDIA_TYPE format_;
     uint64_t samples_ = 0;

@@ -31,6 +31,7 @@ struct CapturedSample {
     REFERENCE_TIME start = 0, stop = 0;
     LONG length = 0;
     int firstByte = -1;
+    std::vector<BYTE> data;  // the whole sample, when the log keeps data
 };
 
 class SampleLog : public ComObject<ISampleGrabberCB> {
@@ -42,11 +43,13 @@ public:
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         if (c.length > 0) c.firstByte = data[0];
+        if (keepData && c.length > 0) c.data.assign(data, data + c.length);
         std::lock_guard lock(mutex_);
         samples_.push_back(c);
         return S_OK;
     }
     HRESULT BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
+    bool keepData = false;  // set before the graph runs
     std::vector<CapturedSample> Samples() {
         std::lock_guard lock(mutex_);
         return samples_;

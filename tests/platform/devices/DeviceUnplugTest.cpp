@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -95,6 +97,7 @@ TEST(DeviceUnplug, AVirtualMicrophoneDeliversWholeChunksUntilItIsPulledOutThenFa
     CaptureGraph run;
     ASSERT_EQ(run.Add(microphone.Get()), S_OK);
     ASSERT_EQ(run.Render(MEDIATYPE_Audio), S_OK);
+    run.log->keepData = true;
     ASSERT_TRUE(SUCCEEDED(run.Run()));
     const Abort abort = WaitForAbort(run, 5000);
     run.Stop();
@@ -105,6 +108,18 @@ TEST(DeviceUnplug, AVirtualMicrophoneDeliversWholeChunksUntilItIsPulledOutThenFa
     const auto chunks = run.log->Samples();
     ASSERT_EQ(chunks.size(), 3u);
     EXPECT_EQ(chunks.back().stop, 3 * UNITS / 10);
+    // What it caught is its tone at half scale, one unbroken wave across the chunks.
+    std::vector<int16_t> tone;
+    for (const CapturedSample& chunk : chunks) {
+        ASSERT_EQ(chunk.data.size(), 1600u);
+        const size_t at = tone.size();
+        tone.resize(at + 800);
+        std::memcpy(tone.data() + at, chunk.data.data(), chunk.data.size());
+    }
+    for (size_t n = 0; n < tone.size(); ++n) {
+        const double expected = 0.5 * 32767.0 * std::sin(2.0 * M_PI * 440.0 * static_cast<double>(n) / 8000.0);
+        ASSERT_NEAR(tone[n], expected, 1.0) << "sample " << n;
+    }
 }
 
 TEST(DeviceUnplug, AnAlsaCardPulledOutFailsTheReadsWithENODEVAndItsPcmIsClosed) {
