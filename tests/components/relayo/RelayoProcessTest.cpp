@@ -36,6 +36,17 @@ TEST_F(RelayoProcessTest, LiveBroadcastReachesPlayersAndClientsAreReported) {
         << probe.output;
     EXPECT_NE(probe.output.find("codec_name=wmav2"), std::string::npos) << probe.output;
 
+    // The server counts the probe as a player until it sees the probe's connection gone (its next
+    // packet to it fails): the recorders come after that departure has been reported, or the
+    // third could find all three places taken.
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+            std::vector<Report> r = Reports();
+            return !r.empty() && r.back().Count() == 0;
+        },
+        10000))
+        << "the probe's departure was not reported";
+
     // Three recordings at once, while a fourth player is turned away.
     std::atomic<int> finished = 0;
     std::vector<mmsh_test::CommandResult> recorded(3);
