@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -18,6 +19,7 @@
 #include "app/pages/DeviceCaptureState.h"
 #include "app/pages/FolderCheck.h"
 #include "app/pages/LimitCaptureTime.h"
+#include "app/pages/WmvProfileFiles.h"
 #include "app/shell/SettingsFile.h"
 #include "app/shell/ShellApp.h"
 #include "platform/os/FileDialog.h"
@@ -26,32 +28,12 @@
 
 namespace {
 
-struct Quality {
-    const char* text;
-    const char* file;
-};
-
-constexpr Quality kQualities[BroadcastPage::kQualityCount] = {
-    {"176x144 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/176x144-l.prx"},
-    {"176x144 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/176x144-m.prx"},
-    {"176x144 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/176x144.prx"},
-    {"320x240 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/320x240-l.prx"},
-    {"320x240 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/320x240-m.prx"},
-    {"320x240 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/320x240.prx"},
-    {"640x480 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/640x480-l.prx"},
-    {"640x480 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/640x480-m.prx"},
-    {"640x480 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/640x480.prx"},
-    {"800x600 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/800x600-l.prx"},
-    {"800x600 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/800x600-m.prx"},
-    {"800x600 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/800x600.prx"},
-    {"1024x768 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/1024x768-l.prx"},
-    {"1024x768 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/1024x768-m.prx"},
-    {"1024x768 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/1024x768.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (Low Quality)", "/WMVFiles/1280x1024-l.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (Normal Quality)", "/WMVFiles/1280x1024-m.prx"},
-    {"1280x1024 Window Media Video/Audio 9 (High Quality)", "/WMVFiles/1280x1024.prx"},
-    {"Custom WMV Profile (Custom Quality)", ""},
-};
+// The broadcast's qualities: the shipped profiles without the DVD sizes and Full HD, in their
+// order, then the custom profile.
+constexpr std::array<int, BroadcastPage::kQualityCount - 1> kBroadcastWmvProfiles = {0,  1,  2,  3,  4,  5,
+                                                                                     6,  7,  8,  11, 12, 13,
+                                                                                     14, 15, 16, 17, 18, 19};
+constexpr const char* kCustomQualityText = "Custom WMV Profile (Custom Quality)";
 
 constexpr const char* kCapturingText =
     "Video capture is working now, please stop it before you broadcast the video.";
@@ -100,11 +82,12 @@ QLabel* Label(QWidget* parent, const QString& text, QRect where) {
 }  // namespace
 
 const char* BroadcastPage::QualityText(int index) {
-    return index >= 0 && index < kQualityCount ? kQualities[index].text : "";
+    if (index == kQualityCount - 1) return kCustomQualityText;
+    return index >= 0 && index < kQualityCount - 1 ? kWmvProfileFiles[kBroadcastWmvProfiles[index]].name : "";
 }
 
 const char* BroadcastPage::QualityFile(int index) {
-    return index >= 0 && index < kQualityCount ? kQualities[index].file : "";
+    return index >= 0 && index < kQualityCount - 1 ? kWmvProfileFiles[kBroadcastWmvProfiles[index]].file : "";
 }
 
 BroadcastPage::BroadcastPage(std::string programFolder, QWidget* parent)
@@ -128,7 +111,7 @@ void BroadcastPage::BuildUpperHalf() {
     Label(this, "WMV Quality:", {12, 12, 200, 18});
     quality_ = new QComboBox(this);
     quality_->setGeometry(12, 30, 550, 24);
-    for (const Quality& quality : kQualities) quality_->addItem(quality.text);
+    for (int i = 0; i < kQualityCount; ++i) quality_->addItem(QualityText(i));
     Label(this, "Custom Broadcast Profile:", {12, 60, 200, 18});
     customProfile_ = new QLineEdit(this);
     customProfile_->setGeometry(12, 78, 458, 24);

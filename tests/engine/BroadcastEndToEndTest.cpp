@@ -42,6 +42,16 @@ TEST_F(BroadcastEndToEnd, PlayersReadTheLiveCaptureAtTheProfileSizeAndTheHelperR
         EXPECT_NE(probe.Result().output.find("codec_name=wmav2"), std::string::npos) << probe.Result().output;
     }
 
+    // The helper counts the probe as a player until its next packet to it fails: the recorders
+    // come once that departure is reported, or the third could find every place taken.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            std::vector<ClientReport> r = Reports();
+            return !r.empty() && r.back().count == 0;
+        },
+        10000))
+        << "the probe's departure was not reported";
+
     // Three players record at once; a fourth is turned away while they play.
     std::vector<std::filesystem::path> outs;
     std::vector<std::unique_ptr<BackgroundCommand>> players;
