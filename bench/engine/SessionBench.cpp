@@ -191,7 +191,14 @@ public:
         lastSeconds = seconds;
         lastDropped = dropped;
     }
+    // A recording an error ended is no measurement.
+    void FireCaptureError(int32_t code, const std::string& text) override {
+        errorCode = code;
+        errorText = text;
+    }
     int events = 0;
+    int32_t errorCode = 0;
+    std::string errorText;
     int32_t lastSeconds = 0, lastDropped = 0;
 };
 
@@ -267,7 +274,8 @@ SessionResult RecordSession(const char* camera, const fs::path& file, const fs::
     result.capturingEvents = owner.events;
     result.capturingDropped = owner.lastDropped;
     result.file = Probe(file);
-    result.ok = stopped == S_OK && result.file.frames > 0;
+    if (owner.errorCode != 0) std::fprintf(stderr, "the recording ended by an error: %s\n", owner.errorText.c_str());
+    result.ok = stopped == S_OK && owner.errorCode == 0 && result.file.frames > 0;
     return result;
 }
 
