@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "engine/CaptureSession.h"
+#include "platform/base/Log.h"
 #include "platform/codecs/CompressorSettings.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/ModuleLoader.h"
@@ -253,8 +254,9 @@ SessionResult RecordSession(const char* camera, const fs::path& file, const fs::
     session.captureFileName = file.string();
 
     double cpuBegin = ProcessCpuSeconds();
-    if (!session.StartSession(formats, camera, "", kCompressor, "", -1, -1, Guid{})) {
-        std::fprintf(stderr, "the session did not start\n");
+    const HRESULT started = session.StartSession(formats, camera, "", kCompressor, "", -1, -1, Guid{});
+    if (FAILED(started)) {
+        std::fprintf(stderr, "the session did not start (%s)\n", HResultText(started).c_str());
         return result;
     }
     QElapsedTimer wall;
