@@ -42,14 +42,13 @@ TEST_F(BroadcastEndToEnd, PlayersReadTheLiveCaptureAtTheProfileSizeAndTheHelperR
         EXPECT_NE(probe.Result().output.find("codec_name=wmav2"), std::string::npos) << probe.Result().output;
     }
 
+    auto noneLeft = [&] {
+        std::vector<ClientReport> r = Reports();
+        return !r.empty() && r.back().count == 0;
+    };
     // The helper counts the probe as a player until its next packet to it fails: the recorders
     // come once that departure is reported, or the third could find every place taken.
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            std::vector<ClientReport> r = Reports();
-            return !r.empty() && r.back().count == 0;
-        },
-        10000))
+    ASSERT_TRUE(PumpUntil(noneLeft, 10000))
         << "the probe's departure was not reported";
 
     // Three players record at once; a fourth is turned away while they play.
@@ -83,12 +82,7 @@ TEST_F(BroadcastEndToEnd, PlayersReadTheLiveCaptureAtTheProfileSizeAndTheHelperR
         EXPECT_NE(read.find("codec_name=wmav2"), std::string::npos) << read;
         EXPECT_GE(DurationIn(read), 4.0) << read;
     }
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            std::vector<ClientReport> r = Reports();
-            return !r.empty() && r.back().count == 0;
-        },
-        10000))
+    ASSERT_TRUE(PumpUntil(noneLeft, 10000))
         << "the departures were not reported";
 
     // Every report is consistent: as many addresses as clients, each the loopback address.

@@ -36,15 +36,14 @@ TEST_F(RelayoProcessTest, LiveBroadcastReachesPlayersAndClientsAreReported) {
         << probe.output;
     EXPECT_NE(probe.output.find("codec_name=wmav2"), std::string::npos) << probe.output;
 
+    auto noneLeft = [&] {
+        std::vector<Report> r = Reports();
+        return !r.empty() && r.back().Count() == 0;
+    };
     // The server counts the probe as a player until it sees the probe's connection gone (its next
     // packet to it fails): the recorders come after that departure has been reported, or the
     // third could find all three places taken.
-    ASSERT_TRUE(SpinUntil(
-        [&] {
-            std::vector<Report> r = Reports();
-            return !r.empty() && r.back().Count() == 0;
-        },
-        10000))
+    ASSERT_TRUE(SpinUntil(noneLeft, 10000))
         << "the probe's departure was not reported";
 
     // Three recordings at once, while a fourth player is turned away.
@@ -80,12 +79,7 @@ TEST_F(RelayoProcessTest, LiveBroadcastReachesPlayersAndClientsAreReported) {
         ASSERT_NE(at, std::string::npos) << read.output;
         EXPECT_GE(std::stod(read.output.substr(at + 9)), 4.0) << read.output;
     }
-    ASSERT_TRUE(SpinUntil(
-        [&] {
-            std::vector<Report> r = Reports();
-            return !r.empty() && r.back().Count() == 0;
-        },
-        10000));
+    ASSERT_TRUE(SpinUntil(noneLeft, 10000));
 
     std::vector<Report> reports = Reports();
     int peak = 0;
