@@ -13,9 +13,9 @@
 #include "control/LumicorCtrl.h"
 #include "platform/com/ControlSite.h"
 #include "platform/com/DispatchDriver.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/EventWait.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace lumicor_test {
 
@@ -32,12 +32,8 @@ inline void Pump(int ms) { RunEventsFor(ms); }
 // A module of the program folder registered, as start-up registration does: the overlay filters
 // (Lamina.so) and the MPEG encoder (Torvane.so) of a build are made by CLSID.
 inline void RegisterProgramModule(const char* file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(testing_support::DistDir() / file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
     // Kept loaded for the process: the class registry loads it again for every creation.
+    ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / file), "");
 }
 
 inline void RegisterOverlayModule() { RegisterProgramModule("Lamina.so"); }

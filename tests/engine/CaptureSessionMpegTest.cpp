@@ -8,6 +8,7 @@
 #include "platform/os/MessageBox.h"
 #include "tests/engine/SessionTestSupport.h"
 #include "tests/support/MediaProbe.h"
+#include "tests/support/ModuleRegistration.h"
 
 using namespace session_test;
 
@@ -165,11 +166,7 @@ double ProbedDuration(const std::string& probe) {
 
 TEST_F(SessionMpeg, TheRealEncoderRecordsTheVirtualDevicesInBothKinds) {
     // Torvane.so registered from the program folder, as start-up registration does.
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(testing_support::DistDir() / "Torvane.so", module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "Torvane.so"), "");
 
     struct Case {
         int outputType;

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/CaptureSession.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/os/EventWait.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace session_test {
 
@@ -26,13 +26,7 @@ inline const std::string kMicrophone = "Orvanta Virtual Microphone";
 
 // Makes the overlay filter creatable by its class identifier, as start-up registration does.
 inline void RegisterOverlayModule() {
-    static HMODULE module = nullptr;
-    if (!module) {
-        ASSERT_EQ(LoadModule(testing_support::DistDir() / "Lamina.so", module), S_OK) << LastModuleError();
-    }
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "Lamina.so"), "");
 }
 
 struct RecordedEvent {

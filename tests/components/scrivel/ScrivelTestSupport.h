@@ -13,22 +13,18 @@
 
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/DispatchDriver.h"
-#include "platform/com/ModuleLoader.h"
 #include "tests/components/scrivel/PaintedScreen.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/XvfbServer.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace scrivel_test {
 
 inline constexpr CLSID kScrivel = MakeGuid("{C1E943ED-5A44-4688-944C-9B7C3C82513B}");
 
 inline void RegisterModule(const std::filesystem::path& file) {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(file, module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK) << file;
+    ASSERT_EQ(testing_support::RegisterModuleFile(file), "");
 }
 
 inline void RegisterScreenModules() {

@@ -11,7 +11,6 @@
 
 #include "platform/contracts/MpegEncoderInterfaces.h"
 #include "platform/com/ClassRegistry.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/dshow/CaptureInterfaces.h"
 #include "platform/dshow/filters/StockFilters.h"
 #include "platform/dshow/graph/PinQueries.h"
@@ -19,16 +18,13 @@
 #include "platform/dshow/synthetic/SyntheticVideoSource.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/MediaProbe.h"
+#include "tests/support/ModuleRegistration.h"
 
 namespace torvane_test {
 
 // Loads the module from the program folder and runs its DllRegisterServer.
 inline void RegisterTorvane() {
-    HMODULE module = nullptr;
-    ASSERT_EQ(LoadModule(testing_support::DistDir() / "Torvane.so", module), S_OK) << LastModuleError();
-    auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module, "DllRegisterServer");
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "Torvane.so"), "");
 }
 
 inline ComPtr<IBaseFilter> CreateEncoder() {
