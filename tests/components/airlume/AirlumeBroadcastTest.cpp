@@ -15,13 +15,13 @@
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/ControlSite.h"
 #include "platform/com/DispatchDriver.h"
-#include "platform/com/ModuleLoader.h"
 #include "platform/com/TypeLibRegistration.h"
 #include "platform/os/EventWait.h"
 #include "tests/components/mmsh/MmshTestSupport.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/ModuleRegistration.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -74,11 +74,7 @@ struct Player {
 class AirlumeBroadcast : public testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::path module = testing_support::DistDir() / "system" / "Airlume.so";
-        ASSERT_EQ(LoadModule(module, module_), S_OK) << LastModuleError();
-        auto registerServer = GetProcAddressAs<DllRegisterServerFn>(module_, "DllRegisterServer");
-        ASSERT_TRUE(registerServer);
-        ASSERT_EQ(registerServer(), S_OK);
+        ASSERT_EQ(testing_support::RegisterModuleFile(testing_support::DistDir() / "system" / "Airlume.so"), "");
         site_ = ControlSite::Create(&window_);
         ASSERT_EQ(site_->CreateControl(kClsidAirlume), S_OK);
         ASSERT_EQ(site_->InitNew(), S_OK);
@@ -134,7 +130,6 @@ protected:
     std::string Url(const char* scheme) const { return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_) + "/"; }
 
     QWidget window_;
-    HMODULE module_ = nullptr;
     ComPtr<ControlSite> site_;
     DispatchDriver driver_;
     std::vector<Event> events_;
