@@ -106,7 +106,7 @@ struct AudioFormatDescription {
 };
 
 // A video file a virtual camera plays instead of its test picture (virtual/VideoFile.h).
-struct VideoFileSpec {
+struct VideoClip {
     std::filesystem::path path;
     bool raw = false;  // raw frames; else YUV4MPEG2
     // For raw frames only: their format, size and rate.
@@ -134,7 +134,7 @@ struct DeviceDescription {
     std::vector<ControlDescription> procAmp;
     std::vector<ControlDescription> cameraControl;
     int dropEvery = 0;  // virtual devices: every n-th frame is dropped, 0 never
-    std::optional<VideoFileSpec> videoFile;  // virtual devices: played instead of the test picture
+    std::optional<VideoClip> videoFile;  // virtual devices: played instead of the test picture
     int dialogs = 0;    // VfwCaptureDialog_* bits
     bool propertyPages = false;
 

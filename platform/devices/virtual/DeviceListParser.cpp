@@ -378,27 +378,27 @@ int ParseDialogs(const json& value, const std::string& where) {
 
 // "file": "clip.y4m", or {"path": "clip.yuv", "format": "I420", "width": 64, "height": 48,
 // "frameRate": 25} for raw frames. A relative path is taken from the list's own folder.
-VideoFileSpec ParseVideoFile(const json& value, const std::string& where, const std::filesystem::path& folder) {
-    VideoFileSpec spec;
+VideoClip ParseVideoFile(const json& value, const std::string& where, const std::filesystem::path& folder) {
+    VideoClip clip;
     if (value.is_string()) {
-        spec.path = value.get<std::string>();
+        clip.path = value.get<std::string>();
     } else {
         CheckKeys(value, where, {"path", "format", "width", "height", "frameRate"});
         for (const char* key : {"path", "format", "width", "height", "frameRate"})
             if (!Find(value, key)) Fail(where, std::string("raw frames need \"") + key + "\"");
-        spec.path = String(value["path"], At(where, "path"));
+        clip.path = String(value["path"], At(where, "path"));
         std::string formatName = String(value["format"], At(where, "format"));
         auto info = VideoSubtypeByName(formatName);
         if (!info) Fail(At(where, "format"), "unknown video format \"" + formatName + "\"");
-        spec.raw = true;
-        spec.subtype = info->subtype;
-        spec.width = static_cast<int>(Integer(value["width"], At(where, "width"), 1, kMaxDimension));
-        spec.height = static_cast<int>(Integer(value["height"], At(where, "height"), 1, kMaxDimension));
-        spec.frameRate = Number(value["frameRate"], At(where, "frameRate"), 0.1, 1000.0);
+        clip.raw = true;
+        clip.subtype = info->subtype;
+        clip.width = static_cast<int>(Integer(value["width"], At(where, "width"), 1, kMaxDimension));
+        clip.height = static_cast<int>(Integer(value["height"], At(where, "height"), 1, kMaxDimension));
+        clip.frameRate = Number(value["frameRate"], At(where, "frameRate"), 0.1, 1000.0);
     }
-    if (spec.path.empty()) Fail(where, "names no file");
-    if (spec.path.is_relative() && !folder.empty()) spec.path = folder / spec.path;
-    return spec;
+    if (clip.path.empty()) Fail(where, "names no file");
+    if (clip.path.is_relative() && !folder.empty()) clip.path = folder / clip.path;
+    return clip;
 }
 
 // A file plays at its own size and rate: one fixed capability per subtype it is delivered in.

@@ -71,11 +71,11 @@ void Planes(const Guid& subtype, int width, int height, bool dib, uint8_t* base,
     }
 }
 
-std::string Name(const VideoFileSpec& spec) { return spec.path.string(); }
+std::string Name(const VideoClip& clip) { return clip.path.string(); }
 
-VideoFileProbe Failed(const VideoFileSpec& spec, const std::string& problem) {
+VideoFileProbe Failed(const VideoClip& clip, const std::string& problem) {
     VideoFileProbe probe;
-    probe.error = Name(spec) + ": " + problem;
+    probe.error = Name(clip) + ": " + problem;
     return probe;
 }
 
@@ -89,14 +89,14 @@ bool ParseRatio(const std::string& text, long long& num, long long& den) {
     return *end == '\0';
 }
 
-VideoFileProbe ProbeY4m(const VideoFileSpec& spec) {
-    std::ifstream in(spec.path, std::ios::binary);
-    if (!in) return Failed(spec, std::string("cannot be read (") + std::strerror(errno) + ")");
+VideoFileProbe ProbeY4m(const VideoClip& clip) {
+    std::ifstream in(clip.path, std::ios::binary);
+    if (!in) return Failed(clip, std::string("cannot be read (") + std::strerror(errno) + ")");
     std::string header;
     char c = 0;
     while (header.size() < kMaxHeaderBytes && in.get(c) && c != '\n') header += c;
-    if (header.rfind("YUV4MPEG2", 0) != 0) return Failed(spec, "not a YUV4MPEG2 file (it does not start with \"YUV4MPEG2\")");
-    if (c != '\n') return Failed(spec, "the YUV4MPEG2 header has no end of line");
+    if (header.rfind("YUV4MPEG2", 0) != 0) return Failed(clip, "not a YUV4MPEG2 file (it does not start with \"YUV4MPEG2\")");
+    if (c != '\n') return Failed(clip, "the YUV4MPEG2 header has no end of line");
 
     VideoFileLayout layout;
     layout.subtype = MEDIASUBTYPE_I420;
@@ -111,74 +111,74 @@ VideoFileProbe ProbeY4m(const VideoFileSpec& spec) {
         case 'H': {
             long n = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end || n < 1 || n > kMaxDimension)
-                return Failed(spec, "the header's " + word + " is not a size from 1 to " + std::to_string(kMaxDimension));
+                return Failed(clip, "the header's " + word + " is not a size from 1 to " + std::to_string(kMaxDimension));
             (word[0] == 'W' ? layout.width : layout.height) = static_cast<int>(n);
             break;
         }
         case 'F':
             if (!ParseRatio(value, rateNum, rateDen) || rateNum <= 0 || rateDen <= 0)
-                return Failed(spec, "the header's frame rate " + word + " is not a ratio of two positive numbers");
+                return Failed(clip, "the header's frame rate " + word + " is not a ratio of two positive numbers");
             break;
         case 'C':
             if (value != "420" && value != "420jpeg" && value != "420paldv" && value != "420mpeg2")
-                return Failed(spec, "colour space " + value + " is not supported (only 4:2:0)");
+                return Failed(clip, "colour space " + value + " is not supported (only 4:2:0)");
             break;
         default:  // interlacing, aspect and extensions do not change the pixels
             break;
         }
     }
-    if (layout.width == 0 || layout.height == 0) return Failed(spec, "the header gives no width (W) or height (H)");
-    if (rateNum == 0) return Failed(spec, "the header gives no frame rate (F)");
-    if (layout.width % 2 || layout.height % 2) return Failed(spec, "4:2:0 frames need an even width and height");
+    if (layout.width == 0 || layout.height == 0) return Failed(clip, "the header gives no width (W) or height (H)");
+    if (rateNum == 0) return Failed(clip, "the header gives no frame rate (F)");
+    if (layout.width % 2 || layout.height % 2) return Failed(clip, "4:2:0 frames need an even width and height");
     const double rate = static_cast<double>(rateNum) / static_cast<double>(rateDen);
-    if (rate < 0.1 || rate > 1000.0) return Failed(spec, "the frame rate must be between 0.1 and 1000 frames a second");
+    if (rate < 0.1 || rate > 1000.0) return Failed(clip, "the frame rate must be between 0.1 and 1000 frames a second");
     layout.frameInterval = static_cast<REFERENCE_TIME>(10000000.0 / rate + 0.5);
     layout.frameBytes = FrameBytes(layout.subtype, layout.width, layout.height, false);
 
     std::error_code ec;
-    const auto size = static_cast<int64_t>(std::filesystem::file_size(spec.path, ec));
-    if (ec) return Failed(spec, "cannot be read (" + ec.message() + ")");
+    const auto size = static_cast<int64_t>(std::filesystem::file_size(clip.path, ec));
+    if (ec) return Failed(clip, "cannot be read (" + ec.message() + ")");
     for (int64_t at = in.tellg(); at < size;) {
         const std::string frame = "frame " + std::to_string(layout.frameOffsets.size() + 1);
         in.seekg(at);
         std::string line;
         while (line.size() < kMaxHeaderBytes && in.get(c) && c != '\n') line += c;
-        if (line.rfind("FRAME", 0) != 0 || c != '\n') return Failed(spec, frame + " does not start with a FRAME line");
+        if (line.rfind("FRAME", 0) != 0 || c != '\n') return Failed(clip, frame + " does not start with a FRAME line");
         const int64_t offset = at + static_cast<int64_t>(line.size()) + 1;
         if (size - offset < layout.frameBytes)
-            return Failed(spec, frame + " is cut short (" + std::to_string(size - offset) + " of " +
+            return Failed(clip, frame + " is cut short (" + std::to_string(size - offset) + " of " +
                                     std::to_string(layout.frameBytes) + " bytes)");
         layout.frameOffsets.push_back(offset);
         at = offset + layout.frameBytes;
     }
-    if (layout.frameOffsets.empty()) return Failed(spec, "holds no frames");
+    if (layout.frameOffsets.empty()) return Failed(clip, "holds no frames");
     VideoFileProbe probe;
     probe.layout = std::move(layout);
     return probe;
 }
 
-VideoFileProbe ProbeRaw(const VideoFileSpec& spec) {
-    if (PixelFormatOf(spec.subtype) == AV_PIX_FMT_NONE)
-        return Failed(spec, "raw frames must be RGB24, RGB32, YUY2, UYVY, I420, YV12 or NV12");
-    if (spec.width < 1 || spec.height < 1 || spec.width > kMaxDimension || spec.height > kMaxDimension)
-        return Failed(spec, "the frame size must be from 1 to " + std::to_string(kMaxDimension));
-    if (!IsRgb(spec.subtype) && (spec.width % 2 || (PixelFormatOf(spec.subtype) != AV_PIX_FMT_YUYV422 &&
-                                                    PixelFormatOf(spec.subtype) != AV_PIX_FMT_UYVY422 && spec.height % 2)))
-        return Failed(spec, "this format needs an even width (and for 4:2:0 an even height)");
-    if (!(spec.frameRate >= 0.1 && spec.frameRate <= 1000.0))
-        return Failed(spec, "the frame rate must be between 0.1 and 1000 frames a second");
+VideoFileProbe ProbeRaw(const VideoClip& clip) {
+    if (PixelFormatOf(clip.subtype) == AV_PIX_FMT_NONE)
+        return Failed(clip, "raw frames must be RGB24, RGB32, YUY2, UYVY, I420, YV12 or NV12");
+    if (clip.width < 1 || clip.height < 1 || clip.width > kMaxDimension || clip.height > kMaxDimension)
+        return Failed(clip, "the frame size must be from 1 to " + std::to_string(kMaxDimension));
+    if (!IsRgb(clip.subtype) && (clip.width % 2 || (PixelFormatOf(clip.subtype) != AV_PIX_FMT_YUYV422 &&
+                                                    PixelFormatOf(clip.subtype) != AV_PIX_FMT_UYVY422 && clip.height % 2)))
+        return Failed(clip, "this format needs an even width (and for 4:2:0 an even height)");
+    if (!(clip.frameRate >= 0.1 && clip.frameRate <= 1000.0))
+        return Failed(clip, "the frame rate must be between 0.1 and 1000 frames a second");
     std::error_code ec;
-    const auto size = std::filesystem::file_size(spec.path, ec);
-    if (ec) return Failed(spec, "cannot be read (" + ec.message() + ")");
+    const auto size = std::filesystem::file_size(clip.path, ec);
+    if (ec) return Failed(clip, "cannot be read (" + ec.message() + ")");
     VideoFileLayout layout;
-    layout.subtype = spec.subtype;
-    layout.width = spec.width;
-    layout.height = spec.height;
-    layout.frameInterval = static_cast<REFERENCE_TIME>(10000000.0 / spec.frameRate + 0.5);
-    layout.frameBytes = FrameBytes(spec.subtype, spec.width, spec.height, false);
-    if (size == 0) return Failed(spec, "holds no frames");
+    layout.subtype = clip.subtype;
+    layout.width = clip.width;
+    layout.height = clip.height;
+    layout.frameInterval = static_cast<REFERENCE_TIME>(10000000.0 / clip.frameRate + 0.5);
+    layout.frameBytes = FrameBytes(clip.subtype, clip.width, clip.height, false);
+    if (size == 0) return Failed(clip, "holds no frames");
     if (size % static_cast<uint64_t>(layout.frameBytes) != 0)
-        return Failed(spec, "its size (" + std::to_string(size) + " bytes) is not a whole number of " +
+        return Failed(clip, "its size (" + std::to_string(size) + " bytes) is not a whole number of " +
                                 std::to_string(layout.frameBytes) + "-byte frames");
     for (uint64_t at = 0; at < size; at += static_cast<uint64_t>(layout.frameBytes))
         layout.frameOffsets.push_back(static_cast<int64_t>(at));
@@ -189,7 +189,7 @@ VideoFileProbe ProbeRaw(const VideoFileSpec& spec) {
 
 }  // namespace
 
-VideoFileProbe ProbeVideoFile(const VideoFileSpec& spec) { return spec.raw ? ProbeRaw(spec) : ProbeY4m(spec); }
+VideoFileProbe ProbeVideoFile(const VideoClip& clip) { return clip.raw ? ProbeRaw(clip) : ProbeY4m(clip); }
 
 std::vector<Guid> VideoFileDeliveredSubtypes(const Guid& fileSubtype) {
     std::vector<Guid> subtypes{MEDIASUBTYPE_RGB24};
@@ -208,8 +208,8 @@ VideoFilePlayer::~VideoFilePlayer() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-HRESULT VideoFilePlayer::Open(const VideoFileSpec& spec, const Guid& subtype) {
-    VideoFileProbe probe = ProbeVideoFile(spec);
+HRESULT VideoFilePlayer::Open(const VideoClip& clip, const Guid& subtype) {
+    VideoFileProbe probe = ProbeVideoFile(clip);
     if (!probe.Ok()) {
         error_ = probe.error;
         return HResultFromErrno(EINVAL);
@@ -218,15 +218,15 @@ HRESULT VideoFilePlayer::Open(const VideoFileSpec& spec, const Guid& subtype) {
     subtype_ = subtype;
     const std::vector<Guid> delivered = VideoFileDeliveredSubtypes(layout_.subtype);
     if (std::find(delivered.begin(), delivered.end(), subtype) == delivered.end()) {
-        error_ = spec.path.string() + ": its frames cannot be delivered in the format asked for";
+        error_ = clip.path.string() + ": its frames cannot be delivered in the format asked for";
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    fd_ = ::open(spec.path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(clip.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
-        error_ = spec.path.string() + ": " + std::strerror(errno);
+        error_ = clip.path.string() + ": " + std::strerror(errno);
         return HResultFromLastErrno();
     }
-    path_ = spec.path.string();
+    path_ = clip.path.string();
     frame_.resize(static_cast<size_t>(layout_.frameBytes));
     if (subtype != layout_.subtype || IsRgb(subtype)) {
         converter_ = std::make_unique<Converter>();

@@ -27,7 +27,7 @@ struct VideoFileProbe {
 };
 
 // Reads the file's header and walks its frames. Errors name the file and the problem.
-VideoFileProbe ProbeVideoFile(const VideoFileSpec& spec);
+VideoFileProbe ProbeVideoFile(const VideoClip& clip);
 
 // The subtypes a file's frames can be delivered in: RGB24 first (what the overlay draws on), then
 // the file's own format where that differs.
@@ -42,7 +42,7 @@ public:
     VideoFilePlayer& operator=(const VideoFilePlayer&) = delete;
     // Opens the file again (it may have changed since the list was read) for delivery in
     // `subtype` (one of VideoFileDeliveredSubtypes) at the file's size.
-    HRESULT Open(const VideoFileSpec& spec, const Guid& subtype);
+    HRESULT Open(const VideoClip& clip, const Guid& subtype);
     // Frame `frame` of the endless loop over the file, in the delivered subtype (DIB layout for
     // RGB: bottom-up rows padded to 4 bytes) into `data`.
     HRESULT Draw(uint64_t frame, uint8_t* data, size_t size);
