@@ -26,6 +26,7 @@
 #include "app/pages/WmvProfileDialog.h"
 #include "app/shell/SettingsFile.h"
 #include "tests/support/ModuleRegistration.h"
+#include "tests/support/WidgetRect.h"
 
 namespace {
 
@@ -75,9 +76,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(1500, [shown, &page] {
         std::printf("shown %d %d\n", shown->width(), shown->height());
         for (QPushButton* button : page.findChildren<QPushButton*>()) {
-            const QPoint at = button->mapToGlobal(QPoint(0, 0));
-            const std::string name = "button:" + button->text().replace(QLatin1Char(' '), QLatin1Char('_')).toStdString();
-            std::printf("%s %d %d %d %d\n", name.c_str(), at.x(), at.y(), button->width(), button->height());
+            testing_support::PrintRect(
+                "button:" + button->text().replace(QLatin1Char(' '), QLatin1Char('_')).toStdString(), button);
         }
         std::fflush(stdout);
     });

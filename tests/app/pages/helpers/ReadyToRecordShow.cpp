@@ -11,14 +11,11 @@
 #include "app/pages/ReadyToRecord.h"
 #include "platform/os/FileDialog.h"
 #include "platform/os/MessageBox.h"
+#include "tests/support/WidgetRect.h"
 
 namespace {
 
-void PrintRect(const char* name, QWidget* widget) {
-    QPoint at = widget->mapToGlobal(QPoint(0, 0));
-    std::printf("%s %d %d %d %d\n", name, at.x(), at.y(), widget->width(), widget->height());
-    std::fflush(stdout);
-}
+using testing_support::PrintRect;
 
 }  // namespace
 

@@ -34,6 +34,7 @@
 #include "app/shell/ConfigSections.h"
 #include "platform/os/ModalDialog.h"
 #include "tests/support/ModuleRegistration.h"
+#include "tests/support/WidgetRect.h"
 
 namespace {
 
@@ -47,9 +48,7 @@ std::string Numbers(const QRect& r) {
            std::to_string(r.height());
 }
 
-void PrintRect(const char* name, const QWidget* widget) {
-    Say(std::string(name) + " " + Numbers(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size())));
-}
+using testing_support::PrintRect;
 
 bool Register(const std::string& file) {
     const std::string error = testing_support::RegisterModuleFile(file);
