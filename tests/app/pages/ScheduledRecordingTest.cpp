@@ -64,9 +64,12 @@ TEST_F(ScheduledRecording, ThreeSecondsAheadWithAFiveSecondLimitRecordsFiveSecon
     // The start: the capture page has taken the request and is recording.
     ASSERT_TRUE(RunEventsUntil([] { return DeviceState().IsDeviceCapturing; }, 10s))
         << "ended " << DeviceState().CaptureEnded << ", boxes " << boxes_.Calls().size();
+    // Not before the time set (2 to 3 s ahead of arming, whole seconds), and within the two
+    // pages' one-second ticks after it plus the start itself: building and starting the graph
+    // took up to 2 s with the sanitizers on a busy machine.
     const double startedAfter = std::chrono::duration<double>(Clock::now() - armed).count();
     EXPECT_GE(startedAfter, 1.9);
-    EXPECT_LE(startedAfter, 4.5);
+    EXPECT_LE(startedAfter, 7.0);
     EXPECT_FALSE(capture.Button("Capture")->isEnabled());
 
     ASSERT_TRUE(RunEventsUntil(
