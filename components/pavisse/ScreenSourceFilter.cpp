@@ -9,6 +9,7 @@ extern "C" {
 
 #include "components/pavisse/ScreenGeometry.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/filters/PixelConversion.h"
 
 namespace {
 constexpr size_t kDroppedInfoKept = 256;
@@ -127,14 +128,17 @@ HRESULT ScreenSourcePin::Convert(const uint8_t* pixels, int stride, int width, i
                         pixels + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(width) * 4);
         return S_OK;
     }
-    scaler_ = sws_getCachedContext(scaler_, width, height, AV_PIX_FMT_BGRA, outWidth, outHeight,
-                                   rgb32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
-                                   nullptr);
-    if (!scaler_) return E_OUTOFMEMORY;
     const uint8_t* source[4] = {pixels, nullptr, nullptr, nullptr};
     const int sourceStride[4] = {stride, 0, 0, 0};
     uint8_t* target[4] = {out + static_cast<ptrdiff_t>(outHeight - 1) * outStride, nullptr, nullptr, nullptr};
     const int targetStride[4] = {-outStride, 0, 0, 0};
+    if (!rgb32 && width == outWidth && height == outHeight &&
+        ConvertPixelsDirect(AV_PIX_FMT_BGRA, source, sourceStride, AV_PIX_FMT_BGR24, target, targetStride, width, height))
+        return S_OK;
+    scaler_ = sws_getCachedContext(scaler_, width, height, AV_PIX_FMT_BGRA, outWidth, outHeight,
+                                   rgb32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
+                                   nullptr);
+    if (!scaler_) return E_OUTOFMEMORY;
     sws_scale(scaler_, source, sourceStride, 0, height, target, targetStride);
     return S_OK;
 }

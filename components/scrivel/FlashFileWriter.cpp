@@ -14,6 +14,7 @@ extern "C" {
 #include <cstdlib>
 
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/filters/PixelConversion.h"
 
 namespace {
 constexpr int kMp3FrameSamples = 1152;
@@ -61,6 +62,7 @@ HRESULT FlashFileWriter::OpenVideo(const FlashSettings& settings, const AM_MEDIA
     inputWidth_ = vih->bmiHeader.biWidth;
     inputHeight_ = std::abs(vih->bmiHeader.biHeight);
     bottomUp_ = vih->bmiHeader.biHeight > 0;
+    inputFormat_ = input;
     inputStride_ = DibStride(inputWidth_, input == AV_PIX_FMT_BGRA ? 32 : 24);
 
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FLV1);
@@ -162,7 +164,10 @@ HRESULT FlashFileWriter::WriteVideo(const uint8_t* data, int length, int64_t sta
         source[0] = data + static_cast<ptrdiff_t>(inputStride_) * (inputHeight_ - 1);
         strides[0] = -inputStride_;
     }
-    sws_scale(scaler_, source, strides, 0, inputHeight_, picture_->data, picture_->linesize);
+    const bool sameSize = inputWidth_ == picture_->width && inputHeight_ == picture_->height;
+    if (!sameSize || !ConvertPixelsDirect(inputFormat_, source, strides, AV_PIX_FMT_YUV420P, picture_->data,
+                                          picture_->linesize, inputWidth_, inputHeight_))
+        sws_scale(scaler_, source, strides, 0, inputHeight_, picture_->data, picture_->linesize);
     havePicture_ = true;
     return EncodeVideoFrame(pts);
 }

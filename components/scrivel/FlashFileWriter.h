@@ -5,6 +5,10 @@
 // Video frames are placed on the output frame grid by their start times (stream time, which
 // stands still while the graph is paused, so a pause leaves no gap); audio is timed by its sample
 // count. Not thread-safe: the filter serializes every call.
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
 #include <cstdint>
 #include <string>
 
@@ -58,6 +62,7 @@ private:
     int inputWidth_ = 0;
     int inputHeight_ = 0;
     int inputStride_ = 0;
+    AVPixelFormat inputFormat_ = AV_PIX_FMT_NONE;
     bool bottomUp_ = false;
     int framesPerSecond_ = 10;
     int64_t nextVideoPts_ = 0;

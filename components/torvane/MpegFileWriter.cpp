@@ -15,6 +15,7 @@ extern "C" {
 #include <cmath>
 
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/filters/PixelConversion.h"
 
 namespace {
 constexpr int kMp2FrameSamples = 1152;
@@ -205,7 +206,10 @@ HRESULT MpegFileWriter::WriteVideo(const uint8_t* data, int length, int64_t star
         source[0] = data + static_cast<ptrdiff_t>(inputStride_) * (inputHeight_ - 1);
         strides[0] = -inputStride_;
     }
-    sws_scale(scaler_, source, strides, 0, inputHeight_, picture_->data, picture_->linesize);
+    const bool sameSize = inputWidth_ == picture_->width && inputHeight_ == picture_->height;
+    if (!sameSize || !ConvertPixelsDirect(static_cast<AVPixelFormat>(inputFormat_), source, strides, AV_PIX_FMT_YUV420P, picture_->data,
+                                          picture_->linesize, inputWidth_, inputHeight_))
+        sws_scale(scaler_, source, strides, 0, inputHeight_, picture_->data, picture_->linesize);
     havePicture_ = true;
     return EncodeVideoFrame(pts);
 }

@@ -17,6 +17,7 @@ extern "C" {
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/base/TransformFilter.h"
+#include "platform/dshow/filters/PixelConversion.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ private:
         r = av_frame_get_buffer(frame_.get(), 0);
         if (r < 0) return FromAv(r);
         sourceSubtype_ = type.subtype;
+        sourceFormat_ = source;
         sourceBottomUp_ = IsRgb(type.subtype) && vih->bmiHeader.biHeight > 0;
         sourceStride_ = IsRgb(type.subtype) ? DibStride(vih->bmiHeader.biWidth, vih->bmiHeader.biBitCount)
                                             : (type.subtype == MEDIASUBTYPE_I420 || type.subtype == MEDIASUBTYPE_IYUV
@@ -331,7 +333,8 @@ private:
         }
         int r = av_frame_make_writable(frame_.get());
         if (r < 0) return FromAv(r);
-        sws_scale(scale_.get(), planes, strides, 0, h, frame_->data, frame_->linesize);
+        if (!ConvertPixelsDirect(sourceFormat_, planes, strides, context_->pix_fmt, frame_->data, frame_->linesize, w, h))
+            sws_scale(scale_.get(), planes, strides, 0, h, frame_->data, frame_->linesize);
         return S_OK;
     }
 
@@ -347,6 +350,7 @@ private:
     std::unique_ptr<SwsContext, ScaleDeleter> scale_;
     Frame frame_;
     Guid sourceSubtype_;
+    AVPixelFormat sourceFormat_ = AV_PIX_FMT_NONE;
     bool sourceBottomUp_ = false;
     int sourceStride_ = 0;
     int64_t frameNumber_ = 0;

@@ -18,6 +18,7 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 
+#include "platform/dshow/filters/PixelConversion.h"
 #include "platform/dshow/filters/PixelLayout.h"
 
 namespace {
@@ -260,7 +261,11 @@ HRESULT AsfFile::WriteVideo(Stream& s, const BYTE* data, LONG size, bool timed, 
                                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!s.scaler) return E_OUTOFMEMORY;
     if (av_frame_make_writable(s.frame) < 0) return E_OUTOFMEMORY;
-    sws_scale(s.scaler, planes.data, planes.stride, 0, Abs(vih->bmiHeader.biHeight), s.frame->data, s.frame->linesize);
+    const bool sameSize = vih->bmiHeader.biWidth == s.codec->width && Abs(vih->bmiHeader.biHeight) == s.codec->height;
+    if (!sameSize || !ConvertPixelsDirect(PixelFormatOfSubtype(s.input.subtype), planes.data, planes.stride,
+                                          AV_PIX_FMT_YUV420P, s.frame->data, s.frame->linesize, s.codec->width,
+                                          s.codec->height))
+        sws_scale(s.scaler, planes.data, planes.stride, 0, Abs(vih->bmiHeader.biHeight), s.frame->data, s.frame->linesize);
     s.frame->pts = pts;
     s.lastPts = pts;
     return Encode(s, false, s.frame);

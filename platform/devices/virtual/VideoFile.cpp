@@ -12,6 +12,7 @@
 #include "platform/devices/VideoSubtypes.h"
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/filters/PixelConversion.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -264,6 +265,8 @@ HRESULT VideoFilePlayer::Draw(uint64_t frame, uint8_t* data, size_t size) {
     int destStrides[4];
     Planes(layout_.subtype, layout_.width, layout_.height, false, frame_.data(), source, sourceStrides);
     Planes(subtype_, layout_.width, layout_.height, true, data, dest, destStrides);
-    sws_scale(converter_->context, source, sourceStrides, 0, layout_.height, dest, destStrides);
+    if (!ConvertPixelsDirect(PixelFormatOf(layout_.subtype), source, sourceStrides, PixelFormatOf(subtype_), dest,
+                             destStrides, layout_.width, layout_.height))
+        sws_scale(converter_->context, source, sourceStrides, 0, layout_.height, dest, destStrides);
     return S_OK;
 }

@@ -11,6 +11,7 @@ extern "C" {
 #include <cstring>
 
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/filters/PixelConversion.h"
 #include "platform/dshow/filters/PixelLayout.h"
 
 namespace {
@@ -128,17 +129,21 @@ HRESULT ColourConverter::Convert(int sourceFormat, int width, int height, const 
     if (FAILED(hr)) return hr;
     PlaneLayout to;
     if (!LayOutPlanes(outType.subtype, vih->bmiHeader, target, out->GetSize(), &to)) return E_UNEXPECTED;
-    if (!sws_ || swsFormat_ != sourceFormat || swsWidth_ != width || swsHeight_ != height) {
-        sws_freeContext(sws_);
-        sws_ = sws_getContext(width, height, static_cast<AVPixelFormat>(sourceFormat), vih->bmiHeader.biWidth,
-                              AbsHeight(vih->bmiHeader), PixelFormatOfSubtype(outType.subtype), SWS_BILINEAR, nullptr,
-                              nullptr, nullptr);
-        if (!sws_) return E_FAIL;
-        swsFormat_ = sourceFormat;
-        swsWidth_ = width;
-        swsHeight_ = height;
+    const bool sameSize = width == vih->bmiHeader.biWidth && height == AbsHeight(vih->bmiHeader);
+    if (!sameSize || !ConvertPixelsDirect(static_cast<AVPixelFormat>(sourceFormat), planes, strides,
+                                          PixelFormatOfSubtype(outType.subtype), to.data, to.stride, width, height)) {
+        if (!sws_ || swsFormat_ != sourceFormat || swsWidth_ != width || swsHeight_ != height) {
+            sws_freeContext(sws_);
+            sws_ = sws_getContext(width, height, static_cast<AVPixelFormat>(sourceFormat), vih->bmiHeader.biWidth,
+                                  AbsHeight(vih->bmiHeader), PixelFormatOfSubtype(outType.subtype), SWS_BILINEAR,
+                                  nullptr, nullptr, nullptr);
+            if (!sws_) return E_FAIL;
+            swsFormat_ = sourceFormat;
+            swsWidth_ = width;
+            swsHeight_ = height;
+        }
+        sws_scale(sws_, planes, strides, 0, height, to.data, to.stride);
     }
-    sws_scale(sws_, planes, strides, 0, height, to.data, to.stride);
     out->SetActualDataLength(static_cast<LONG>(DibImageSize(vih->bmiHeader)));
     out->SetSyncPoint(TRUE);
     return S_OK;
