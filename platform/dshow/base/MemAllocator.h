@@ -42,7 +42,9 @@ private:
     void ReturnSample(MediaSample* sample);
     void FreeBuffersLocked();
 
-    struct AlignedFree {
+    // Frees a buffer the way it was made: mapped (mappedBytes long) or from the heap (0).
+    struct BufferRelease {
+        size_t mappedBytes = 0;
         void operator()(BYTE* p) const;
     };
 
@@ -53,7 +55,7 @@ private:
     bool bufferless_ = false;
     bool committed_ = false;
     bool decommitPending_ = false;  // decommitted while samples were out
-    std::vector<std::unique_ptr<BYTE, AlignedFree>> buffers_;
+    std::vector<std::unique_ptr<BYTE, BufferRelease>> buffers_;
     std::vector<std::unique_ptr<MediaSample>> samples_;
     std::vector<MediaSample*> free_;
 };
