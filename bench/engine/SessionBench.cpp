@@ -20,7 +20,7 @@
 // them, and frames recorded against the frames the recording time should give.
 //
 // Options: --seconds=N (default 10), --runs=N (default 5), --sizes=640x480,1920x1080, --no-hd,
-// --profile; others are ignored (the benchmark runner passes its own to every benchmark).
+// --profile, --session-only=CLIP [--preview] (one session run alone, for a profiler); others are ignored (the benchmark runner passes its own to every benchmark).
 // Exit code 1 when either side fails to run.
 #include <sched.h>
 #include <spawn.h>
@@ -86,6 +86,7 @@ struct Options {
     bool hdOnly = false;
     bool profile = false;
     fs::path sessionClip;  // --session-only=CLIP: one session run for the profiler
+    bool sessionPreview = false;  // with --session-only: the preview on
     std::vector<Size> sizes{{640, 480, 25}, {1920, 1080, 30}};
 };
 
@@ -261,6 +262,7 @@ SessionResult RecordSession(const char* camera, const fs::path& file, const fs::
     }
     QElapsedTimer wall;
     wall.start();
+
     // As the control's Start does: the switches, then the settings.
     session.EnableTextOverlay(true);
     session.EnableDateOverlay(true);
@@ -455,7 +457,7 @@ std::string StageOf(const std::string& module, const std::string& symbol) {
     auto has = [&](const char* word) { return symbol.find(word) != std::string::npos; };
     auto in = [&](const char* name) { return module.find(name) != std::string::npos; };
     if (in("Lamina") || in("libQt6Gui") || in("freetype") || has("Overlay")) return "overlay";
-    if (in("swscale")) return "conversion";
+    if (in("swscale") || in("libyuv")) return "conversion";
     if (in("avcodec") || in("avutil") || has("VideoCompressor")) return "encoder";
     if (has("VideoFilePlayer") || has("pread") || has("filemap") || has("copy_page_to_iter") || has("_copy_to_iter") || has("FillBuffer") ||
         has("xas_") || has("folio"))
@@ -547,7 +549,8 @@ int RunComparisons(const fs::path& dir, const fs::path& logo, const Options& opt
 int RunSessionOnly(const fs::path& dir, const fs::path& logo, const Options& options) {
     const Size& size = options.sizes.front();
     if (!UseClipCamera(dir, options.sessionClip)) return 1;
-    SessionResult s = RecordSession(kClipCamera, dir / "session.avi", logo, size.width, size.height, false, options.seconds);
+    SessionResult s = RecordSession(kClipCamera, dir / "session.avi", logo, size.width, size.height,
+                                    options.sessionPreview, options.seconds);
     return s.ok ? 0 : 1;
 }
 
@@ -629,6 +632,7 @@ Options ParseOptions(int argc, char** argv) {
         else if (a == "--hd-only") o.hdOnly = true;
         else if (a == "--profile") o.profile = true;
         else if (a.rfind("--session-only=", 0) == 0) o.sessionClip = a.substr(15);
+        else if (a == "--preview") o.sessionPreview = true;
     }
     return o;
 }
