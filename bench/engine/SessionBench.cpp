@@ -45,6 +45,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchEnvironment.h"
+#include "bench/support/BenchFigures.h"
+#include "bench/support/CommandOutput.h"
 #include "engine/CaptureSession.h"
 #include "platform/base/Log.h"
 #include "platform/codecs/CompressorSettings.h"
@@ -101,33 +104,11 @@ double ProcessCpuSeconds() {
     return CpuSeconds(u);
 }
 
-// The machine's load average over the last minute, as /proc/loadavg gives it.
-std::string LoadAverage() {
-    FILE* f = std::fopen("/proc/loadavg", "r");
-    if (!f) return "?";
-    char text[64] = {};
-    if (!std::fgets(text, sizeof text, f)) text[0] = 0;
-    std::fclose(f);
-    std::string load = text;
-    return load.substr(0, load.find(' '));
-}
-
 // Waits in the event loop (blocking, not polling: the waiting adds nothing to the CPU time).
 void RunEventLoop(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char line[256];
-    while (fgets(line, sizeof line, pipe)) out += line;
-    pclose(pipe);
-    while (!out.empty() && (out.back() == '\n' || out.back() == ',')) out.pop_back();
-    return out;
 }
 
 // What ffprobe says of a file's first video stream.
@@ -151,7 +132,7 @@ FileFacts Probe(const fs::path& file) {
     facts.bytes = fs::file_size(file, ec);
     if (ec) return facts;
     // codec_name,width,height,bit_rate,nb_read_packets
-    std::string probe = Output("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+    std::string probe = CommandOutput("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
                                "stream=codec_name,width,height,bit_rate,nb_read_packets -of csv=p=0 '" +
                                file.string() + "' 2>/dev/null");
     std::vector<std::string> fields;
@@ -353,36 +334,6 @@ bool RegisterOverlayModule() {
     return registerServer && registerServer() == S_OK;
 }
 
-// A private registry, runtime and configuration folder with only the virtual devices, so the
-// benchmark never touches the user's settings or real devices.
-fs::path MakeEnvironment() {
-    std::string pattern = (fs::temp_directory_path() / "orvanta-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) return {};
-    fs::path dir = pattern;
-    fs::create_directories(dir / "run");
-    fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
-    fs::create_directories(dir / "config");
-    setenv("ORVANTA_REGISTRY", (dir / "registry").c_str(), 1);
-    setenv("ORVANTA_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    setenv("ORVANTA_SHUTDOWN_COMMAND", "true", 1);
-    setenv("ORVANTA_DEVICE_BACKENDS", "virtual", 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return dir;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-void PrintSpread(const char* what, const std::vector<double>& v, const char* unit) {
-    if (v.empty()) return;
-    auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-    std::printf("  %-34s median %.3f%s, min %.3f, max %.3f (%zu runs)\n", what, Median(v), unit, *lo, *hi, v.size());
-}
-
 bool SameBitRate(const FileFacts& a, const FileFacts& b) {
     if (a.bitRate <= 0 || b.bitRate <= 0) return false;
     double high = static_cast<double>(std::max(a.bitRate, b.bitRate));
@@ -480,7 +431,7 @@ bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, 
         std::printf("  stages: perf record failed (is perf installed and allowed?)\n");
         return false;
     }
-    std::string report = Output("perf report -q -i '" + data.string() +
+    std::string report = CommandOutput("perf report -q -i '" + data.string() +
                                 "' --comm bench_engine --sort dso,sym --percent-limit 0 --stdio 2>/dev/null");
     std::map<std::string, double> stages;
     size_t at = 0;
@@ -652,7 +603,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    fs::path dir = MakeEnvironment();
+    fs::path dir = MakeBenchEnvironment();
     if (dir.empty()) return 1;
     QApplication app(argc, argv);
     int rc = 1;
