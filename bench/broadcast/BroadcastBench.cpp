@@ -18,15 +18,24 @@
 //   top band of each picture as grey bytes on a pipe): its first picture's time from its start,
 //   and the frame number read from each picture; delay = the picture's arrival here minus the
 //   time the bench handed that frame over (for orvanta-capture that includes the camera's wait
-//   for its next tick, up to one frame);
+//   for its next tick, up to one frame), for the frames handed over after it started;
+// - after it, up to 8 newcomers one at a time (3.1 s apart, so that they join at different
+//   places between key frames), each only until its first picture: the first-picture figure is
+//   the median over them and the decoding player;
 // - starved players: one whose FFmpeg ended, that got less than half the median player's bytes
 //   a second, or that went more than 2 s without data (bytes read by its process, from /proc).
 // Each figure is the median of --runs runs; the two sides alternate which goes first.
 //
-// Options: --seconds=N (default 60), --runs=N (default 5), --players=N (default 50); others are
-// ignored (the benchmark runner passes its own to every benchmark). Exit code 1 when either side
-// fails to run or a measurement is missing.
+// Options: --seconds=N (default 60, at least 8 for a quick try), --runs=N (default 5),
+// --players=N (default 50), --lock=FILE (hold an exclusive flock on FILE during each run, so that
+// nothing else timed on the machine runs at the same moment, yet nothing waits a whole session);
+// others are ignored (the benchmark runner passes its own to every benchmark). Setting
+// ORVANTA_BENCH_PICTURES=DIR keeps each side's logs and the decoded frame numbers there.
+// Exit code 1 when either side fails to run or a measurement is missing.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
 
@@ -49,6 +58,7 @@ struct Options {
     int seconds = 60;
     int runs = 5;
     int players = 50;
+    std::string lock;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -58,16 +68,17 @@ Options ParseOptions(int argc, char** argv) {
         if (a.rfind("--seconds=", 0) == 0) o.seconds = std::max(8, std::atoi(a.c_str() + 10));
         else if (a.rfind("--runs=", 0) == 0) o.runs = std::max(1, std::atoi(a.c_str() + 7));
         else if (a.rfind("--players=", 0) == 0) o.players = std::max(1, std::atoi(a.c_str() + 10));
+        else if (a.rfind("--lock=", 0) == 0) o.lock = a.substr(7);
     }
     return o;
 }
 
 void PrintRun(int run, const ServerSpec& spec, const RunFigures& f) {
     std::printf("run %d, %-7s load %s: CPU %.2f s over %.1f s (%d processes), peak memory %.1f MB; first picture "
-                "%.2f s (first frame number %.2f s); delay median %.0f ms, p90 %.0f ms, min %.0f, max %.0f (%d frames); "
+                "%.2f s median of %d newcomers, worst %.2f (first whole picture %.2f s); delay median %.0f ms, p90 %.0f ms, min %.0f, max %.0f (%d frames); "
                 "starved %d/%d (ended early %d, longest gap %.1f s), players got %.1f pictures/s median, %.1f lowest\n",
                 run, spec.name.c_str(), LoadAverage().c_str(), f.cpuSeconds, f.windowSeconds, f.processes, f.peakMb,
-                f.firstFrameSeconds, f.firstNumberSeconds, f.delayMedianMs, f.delayP90Ms, f.delayMinMs, f.delayMaxMs,
+                f.firstFrameSeconds, f.newcomers, f.firstFrameWorstSeconds, f.firstNumberSeconds, f.delayMedianMs, f.delayP90Ms, f.delayMinMs, f.delayMaxMs,
                 f.delayFrames, f.starved, f.players, f.endedEarly, f.longestGapSeconds, f.playerMedianFps,
                 f.playerLowestFps);
     std::printf("  %s stream: %s; frames handed over %u; the new player decoded %d pictures (%d without a readable "
@@ -89,6 +100,26 @@ struct Series {
         starved.push_back(f.starved);
         fps.push_back(f.playerMedianFps);
     }
+};
+
+// An exclusive flock on a file for one run (none for an empty name).
+class RunLock {
+public:
+    explicit RunLock(const std::string& file) {
+        if (file.empty()) return;
+        fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0) failed_ = true;
+    }
+    ~RunLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+    bool Held() const { return !failed_; }
+
+private:
+    int fd_ = -1;
+    bool failed_ = false;
 };
 
 const char* Holds(bool held) { return held ? "holds" : "MISSED"; }
@@ -166,6 +197,12 @@ int main(int argc, char** argv) {
     int rc = 0;
     Series ours, vlc;
     for (int run = 1; run <= options.runs && rc == 0; ++run) {
+        RunLock lock(options.lock);
+        if (!lock.Held()) {
+            std::printf("cannot lock %s\n", options.lock.c_str());
+            rc = 1;
+            break;
+        }
         for (int side = 0; side < 2 && rc == 0; ++side) {
             const bool orvantaNow = (side == 0) == (run % 2 == 1);
             ServerSpec spec;

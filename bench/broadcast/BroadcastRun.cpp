@@ -13,6 +13,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "bench/broadcast/ChildProcess.h"
@@ -28,6 +29,11 @@ constexpr int kReadyTimeoutMs = 30000;
 constexpr int kSettleMs = 1000;         // the stream's header and first packets exist before players come
 constexpr int kDecoderAfterCrowdMs = 1000;
 constexpr int kSampleEveryMs = 250;
+// More newcomers after the decoding player, one at a time, each only until its first picture:
+// when a newcomer's first picture comes depends on where it joins between two key frames.
+constexpr int kFirstPictureProbes = 8;
+constexpr int kProbeGapMs = 3100;     // not a divisor of the key frame distance: the joins spread over it
+constexpr int kProbeLimitMs = 10000;  // a newcomer with no picture by then counts as this long
 
 std::string ReadText(const fs::path& file) {
     std::ifstream in(file);
@@ -214,6 +220,9 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
                  start + (end - start) / 2);
     int started = 0;
     bool decoderStarted = false;
+    std::unique_ptr<DecodingPlayer> probe;
+    std::vector<double> firstPictures;
+    int64_t nextProbe = decoderDue + static_cast<int64_t>(kProbeGapMs) * 1000000;
     int64_t nextSample = start;
     std::string why;
     while (MonotonicNs() < end && f.failure.empty()) {
@@ -227,6 +236,19 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
             if (!decoder.Start(url, settings.width, settings.dir / (spec.name + "-decoder.err"), why))
                 f.failure = "the decoding player could not be started: " + why;
             decoderStarted = true;
+        }
+        if (!probe && decoderStarted && now >= nextProbe && static_cast<int>(firstPictures.size()) < kFirstPictureProbes &&
+            end - now > static_cast<int64_t>(kProbeLimitMs) * 1000000) {
+            probe = std::make_unique<DecodingPlayer>();
+            if (!probe->Start(url, settings.width, settings.dir / (spec.name + "-probe.err"), why))
+                f.failure = "a newcomer could not be started: " + why;
+        }
+        if (probe && (probe->FirstFrameAt() > 0 || now - probe->StartedAt() > static_cast<int64_t>(kProbeLimitMs) * 1000000)) {
+            firstPictures.push_back(probe->FirstFrameAt() > 0
+                                        ? static_cast<double>(probe->FirstFrameAt() - probe->StartedAt()) / 1e9
+                                        : kProbeLimitMs / 1000.0);
+            probe.reset();
+            nextProbe = MonotonicNs() + static_cast<int64_t>(kProbeGapMs) * 1000000;
         }
         if (now >= nextSample) {
             players.Sample(now);
@@ -249,6 +271,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     f.stream = CommandOutput("timeout 8 ffprobe -v error -select_streams v:0 -show_entries "
                              "stream=codec_name,width,height,avg_frame_rate -of csv=p=0 " + url + " 2>/dev/null");
 
+    probe.reset();
     decoder.Stop();
     players.EndAll();
     if (spec.endsByItself) {
@@ -271,7 +294,12 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     f.decodedFrames = decoder.Frames();
     f.unreadableFrames = decoder.Unreadable();
     if (decoder.FirstFrameAt() > 0)
-        f.firstFrameSeconds = static_cast<double>(decoder.FirstFrameAt() - decoder.StartedAt()) / 1e9;
+        firstPictures.push_back(static_cast<double>(decoder.FirstFrameAt() - decoder.StartedAt()) / 1e9);
+    if (!firstPictures.empty()) {
+        f.firstFrameSeconds = Percentile(firstPictures, 0.5);
+        f.firstFrameWorstSeconds = Percentile(firstPictures, 1.0);
+        f.newcomers = static_cast<int>(firstPictures.size());
+    }
     Delays(decoder, feeder, f);
     if (const char* keep = std::getenv("ORVANTA_BENCH_PICTURES")) {
         // number, arrival and hand-over in ms from the feeding's start, one picture a line
@@ -290,7 +318,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     if (!f.failure.empty()) return f;
     if (!feeder.Error().empty()) f.failure = "feeding: " + feeder.Error();
     else if (lingering > 0) f.failure = "its helper did not end with it (killed)";
-    else if (f.firstFrameSeconds < 0)
+    else if (decoder.FirstFrameAt() <= 0)
         f.failure = "the decoding player got no picture: " + Tail(settings.dir / (spec.name + "-decoder.err")) +
                     "; the server's standard error: " + Tail(err);
     else if (f.delayFrames < 10)

@@ -35,7 +35,9 @@ struct RunFigures {
     double cpuSeconds = 0;  // server and helpers, user + system, over the window
     double peakMb = 0;      // VmHWM summed over server and helpers
     int processes = 0;      // how many processes those were
-    double firstFrameSeconds = -1;   // a new player's start to its first decoded picture
+    double firstFrameSeconds = -1;   // a new player's start to its first decoded picture (median of newcomers)
+    double firstFrameWorstSeconds = -1;
+    int newcomers = 0;               // players whose first picture was timed
     double firstNumberSeconds = -1;  // ... to its first whole picture (its frame number in sequence)
     double delayMedianMs = -1, delayP90Ms = -1, delayMinMs = -1, delayMaxMs = -1;
     int delayFrames = 0, decodedFrames = 0, unreadableFrames = 0;
@@ -47,8 +49,9 @@ struct RunFigures {
 };
 
 // Feeds the server, starts it, waits until it serves, then over `seconds`: the players one by one
-// `spacingMs` apart, the decoding player once they are all there, the CPU and memory of the
-// server's processes at the start and end of that window. Ends everything it started.
+// `spacingMs` apart, the decoding player once they are all there, then newcomers one at a time
+// until their first picture, and the CPU and memory of the server's processes at the start and
+// end of that window. Ends everything it started.
 RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings);
 
 // A TCP port on 127.0.0.1 that nothing listens on now (0 when none could be found).

@@ -89,13 +89,6 @@ std::map<pid_t, ProcessFacts> ReadFacts(const std::vector<pid_t>& processes) {
     return facts;
 }
 
-long long BytesRead(pid_t process) {
-    std::istringstream io(ReadText("/proc/" + std::to_string(process) + "/io"));
-    for (std::string line; std::getline(io, line);)
-        if (line.rfind("rchar:", 0) == 0) return std::atoll(line.c_str() + 6);
-    return -1;
-}
-
 std::string CommandName(pid_t process) {
     std::string name = ReadText("/proc/" + std::to_string(process) + "/comm");
     while (!name.empty() && name.back() == '\n') name.pop_back();

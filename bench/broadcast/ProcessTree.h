@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-// What /proc says of running processes: who is whose child, their CPU time and peak memory, and
-// the bytes they have read.
+// What /proc says of running processes: who is whose child, their CPU time and peak memory.
 struct ProcessFacts {
     double cpuSeconds = 0;  // user + system time of every thread
     long peakKb = 0;        // VmHWM, the peak resident set
@@ -19,7 +18,5 @@ std::vector<pid_t> Descendants(pid_t root);
 std::vector<pid_t> ChildrenRunning(pid_t parent, const std::string& program);
 // The facts of each process still running, by process.
 std::map<pid_t, ProcessFacts> ReadFacts(const std::vector<pid_t>& processes);
-// Bytes the process has read through read() and its kin, sockets included (rchar); -1 when gone.
-long long BytesRead(pid_t process);
 // The process's program name (comm), "" when it is gone.
 std::string CommandName(pid_t process);
