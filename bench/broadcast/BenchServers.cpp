@@ -98,6 +98,12 @@ std::string VlcChain(const StreamSettings& s, uint16_t port) {
            "}}:std{access=mmsh,mux=asfh,dst=127.0.0.1:" + std::to_string(port) + "}";
 }
 
+std::vector<std::string> VlcCommand(const StreamSettings& stream, uint16_t port) {
+    // One decoding thread: its input is raw frames, which need none. The encoder's threads are
+    // VLC's own choice. "-" is its standard input; the end of it ends VLC.
+    return {"cvlc", "-q", "--avcodec-threads=1", "-", "--sout", VlcChain(stream, port), "vlc://quit"};
+}
+
 bool VlcServer(const StreamSettings& stream, const fs::path& home, ServerSpec& spec, std::string& why) {
     spec.name = "vlc";
     spec.feed = FrameFeeder::Mode::Stream;
@@ -106,7 +112,7 @@ bool VlcServer(const StreamSettings& stream, const fs::path& home, ServerSpec& s
         why = "no free loopback port";
         return false;
     }
-    std::vector<std::string> vlc{"cvlc", "-q", "--avcodec-threads=1", "-", "--sout", VlcChain(stream, spec.port), "vlc://quit"};
+    const std::vector<std::string> vlc = VlcCommand(stream, spec.port);
     if (::geteuid() == 0) {
         if (!EnsureVlcUser(why)) return false;
         const passwd* user = getpwnam(kVlcUser);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "bench/broadcast/BroadcastRun.h"
 
@@ -22,5 +23,6 @@ bool OrvantaServer(const StreamSettings& stream, const std::filesystem::path& di
 // when this program runs as root, with `home` (made its own) for its settings and caches. False
 // (with the reason) when that user cannot be made.
 bool VlcServer(const StreamSettings& stream, const std::filesystem::path& home, ServerSpec& spec, std::string& why);
-// The VLC sout chain the bench uses, printed with the figures.
+// The VLC sout chain and command line the bench uses (the command is printed with the figures).
 std::string VlcChain(const StreamSettings& stream, uint16_t port);
+std::vector<std::string> VlcCommand(const StreamSettings& stream, uint16_t port);

@@ -190,10 +190,13 @@ int main(int argc, char** argv) {
     settings.seconds = options.seconds;
     settings.players = options.players;
     settings.dir = dir;
+    std::string vlcCommand;
+    for (const std::string& word : VlcCommand(stream, 0))
+        vlcCommand += (vlcCommand.empty() ? "" : " ") + (word.find('{') != std::string::npos ? "'" + word + "'" : word);
     std::printf("== broadcast %dx%d %d fps, WMV8 (wmv2) %d kb/s, key frame every %d s, video only, MMSH on 127.0.0.1; "
-                "%d players 100 ms apart for %d s; vlc: cvlc - --sout '%s'\n",
+                "%d players 100 ms apart for %d s; vlc (as user orvanta-bench when run as root): %s\n",
                 stream.width, stream.height, stream.rate, stream.bitRate / 1000, stream.keyFrameSeconds, options.players,
-                options.seconds, VlcChain(stream, 0).c_str());
+                options.seconds, vlcCommand.c_str());
     std::fflush(stdout);
 
     // A side that fails a run is reported and the other runs still go ahead (a failure that comes
