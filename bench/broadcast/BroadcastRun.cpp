@@ -19,6 +19,7 @@
 #include "bench/broadcast/ChildProcess.h"
 #include "bench/broadcast/CopyPlayers.h"
 #include "bench/broadcast/DecodingPlayer.h"
+#include "bench/broadcast/FrameDelays.h"
 #include "bench/broadcast/ProcessTree.h"
 #include "bench/support/CommandOutput.h"
 
@@ -99,47 +100,16 @@ int ReapHelpers(const std::string& helper, int ms) {
     return static_cast<int>(left.size());
 }
 
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5))];
-}
-
-// The delay of each live frame: its arrival at the decoding player minus its hand-over, for the
-// frames handed over after that player started (those before it came in the server's catch-up
-// burst, and say nothing of the delay). A player that joined between key frames, or lost part of
-// a frame, decodes guesses until the next key frame, and a number read from a guess can be
-// anything: a number counts only within a run of kRun pictures whose numbers rise by one to
-// three frames each, and only when it arrived after it was handed over.
 void Delays(const DecodingPlayer& decoder, const FrameFeeder& feeder, RunFigures& f) {
-    constexpr size_t kRun = 5;
-    const std::vector<DecodingPlayer::Arrival> arrivals = decoder.Arrivals();
-    auto rises = [&](size_t k) {
-        return arrivals[k].number > arrivals[k - 1].number && arrivals[k].number - arrivals[k - 1].number <= 3;
-    };
-    std::vector<bool> inRun(arrivals.size(), false);
-    for (size_t i = 0; i + kRun <= arrivals.size(); ++i) {
-        bool rising = true;
-        for (size_t k = i + 1; k < i + kRun && rising; ++k) rising = rises(k);
-        if (rising)
-            for (size_t k = i; k < i + kRun; ++k) inRun[k] = true;
-    }
-    std::vector<double> delays;
-    for (size_t i = 0; i < arrivals.size(); ++i) {
-        const DecodingPlayer::Arrival& a = arrivals[i];
-        std::optional<int64_t> in = feeder.HandedOverAt(a.number);
-        if (!inRun[i] || !in || a.at < *in) {
-            ++f.guessedFrames;
-            continue;
-        }
-        if (f.firstNumberSeconds < 0) f.firstNumberSeconds = static_cast<double>(a.at - decoder.StartedAt()) / 1e9;
-        if (*in >= decoder.StartedAt()) delays.push_back(static_cast<double>(a.at - *in) / 1e6);
-    }
-    f.delayFrames = static_cast<int>(delays.size());
-    f.delayMedianMs = Percentile(delays, 0.5);
-    f.delayP90Ms = Percentile(delays, 0.9);
-    f.delayMinMs = Percentile(delays, 0.0);
-    f.delayMaxMs = Percentile(delays, 1.0);
+    const DelayFigures d = MeasureDelays(decoder.Arrivals(), [&](uint32_t n) { return feeder.HandedOverAt(n); },
+                                         decoder.StartedAt());
+    f.guessedFrames = d.guessed;
+    if (d.firstWholeAt > 0) f.firstNumberSeconds = static_cast<double>(d.firstWholeAt - decoder.StartedAt()) / 1e9;
+    f.delayFrames = d.frames;
+    f.delayMedianMs = d.medianMs;
+    f.delayP90Ms = d.p90Ms;
+    f.delayMinMs = d.minMs;
+    f.delayMaxMs = d.maxMs;
 }
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/broadcast/ChildProcess.h"
+#include "bench/broadcast/FrameDelays.h"
 
 // A newly arriving player that decodes: FFmpeg with its default probing, giving the top band of
 // every decoded picture as grey bytes on a pipe, and the frame number read from each band with
@@ -20,10 +21,7 @@ public:
     // Ends FFmpeg and the reading.
     void Stop();
 
-    struct Arrival {
-        uint32_t number;
-        int64_t at;  // monotonic ns
-    };
+    using Arrival = FrameArrival;
     // Each frame number read, at its first arrival, in arrival order.
     std::vector<Arrival> Arrivals() const;
     // Every picture in arrival order, -1 for one whose number could not be read (for a look when
