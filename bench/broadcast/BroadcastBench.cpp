@@ -76,13 +76,18 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 void PrintRun(int run, const ServerSpec& spec, const RunFigures& f) {
+    // A player with no progress report at all has no gap to speak of: it got nothing.
+    char gap[48];
+    if (f.longestGapSeconds >= 1e5) std::snprintf(gap, sizeof gap, "a player got nothing");
+    else std::snprintf(gap, sizeof gap, "longest gap %.1f s", f.longestGapSeconds);
     std::printf("run %d, %-7s load %s: CPU %.2f s over %.1f s (%d processes), peak memory %.1f MB; first picture "
-                "%.2f s median of %d newcomers, worst %.2f (first whole picture %.2f s); delay median %.0f ms, p90 %.0f ms, min %.0f, max %.0f (%d frames); "
-                "starved %d/%d (ended early %d, longest gap %.1f s), players got %.1f pictures/s median, %.1f lowest\n",
+                "%.2f s median of %d newcomers, worst %.2f (first whole picture %.2f s); delay median %.0f ms, p90 "
+                "%.0f ms, min %.0f, max %.0f (%d frames); starved %d/%d (ended early %d, %s), players got %.1f "
+                "pictures/s median, %.1f lowest\n",
                 run, spec.name.c_str(), LoadAverage().c_str(), f.cpuSeconds, f.windowSeconds, f.processes, f.peakMb,
-                f.firstFrameSeconds, f.newcomers, f.firstFrameWorstSeconds, f.firstNumberSeconds, f.delayMedianMs, f.delayP90Ms, f.delayMinMs, f.delayMaxMs,
-                f.delayFrames, f.starved, f.players, f.endedEarly, f.longestGapSeconds, f.playerMedianFps,
-                f.playerLowestFps);
+                f.firstFrameSeconds, f.newcomers, f.firstFrameWorstSeconds, f.firstNumberSeconds, f.delayMedianMs,
+                f.delayP90Ms, f.delayMinMs, f.delayMaxMs, f.delayFrames, f.starved, f.players, f.endedEarly, gap,
+                f.playerMedianFps, f.playerLowestFps);
     std::printf("  %s stream: %s; frames handed over %u; the new player decoded %d pictures (%d without a readable "
                 "number, %d read out of sequence)\n",
                 spec.name.c_str(), f.stream.empty() ? "(ffprobe read nothing)" : f.stream.c_str(), f.framesFed,
