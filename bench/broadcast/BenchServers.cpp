@@ -69,26 +69,26 @@ bool EnsureVlcUser(std::string& why) {
 }
 }  // namespace
 
-bool OrvantaServer(const StreamSettings& stream, const fs::path& dir, int seconds, ServerSpec& spec, std::string& why) {
+bool OrvantaServer(const StreamSettings& stream, const fs::path& dir, int seconds, ServerSetup& setup, std::string& why) {
     const fs::path profile = dir / "bench-broadcast.prx", devices = dir / "broadcast-devices.json";
-    spec.name = "orvanta";
-    spec.feed = FrameFeeder::Mode::Overwrite;
-    spec.stillFile = dir / "still.y4m";
-    if (!WriteUtf16(profile, VideoOnlyProfile(stream)) || !WriteDeviceList(devices, spec.stillFile)) {
+    setup.name = "orvanta";
+    setup.feed = FrameFeeder::Mode::Overwrite;
+    setup.stillFile = dir / "still.y4m";
+    if (!WriteUtf16(profile, VideoOnlyProfile(stream)) || !WriteDeviceList(devices, setup.stillFile)) {
         why = "cannot write the profile or the device list into " + dir.string();
         return false;
     }
-    spec.port = FreeLoopbackPort();
+    setup.port = FreeLoopbackPort();
     // Its own time covers the settling, the window and the stream's probe after it; the bench
     // takes its figures before that ends, then waits for it to end on its own.
-    spec.argv = {(fs::path(ORVANTA_DIST_DIR) / "orvanta-capture").string(), "broadcast", "--port",
-                 std::to_string(spec.port), "--seconds", std::to_string(seconds + 12), "--clients",
+    setup.argv = {(fs::path(ORVANTA_DIST_DIR) / "orvanta-capture").string(), "broadcast", "--port",
+                 std::to_string(setup.port), "--seconds", std::to_string(seconds + 12), "--clients",
                  std::to_string(stream.clients), "--profile", profile.string()};
-    spec.environment = {"ORVANTA_DEVICES=" + devices.string()};
-    spec.helperProgram = (fs::path(ORVANTA_DIST_DIR) / "Relayo").string();
-    spec.readyLine = "broadcasting at";
-    spec.endsByItself = true;
-    return spec.port != 0;
+    setup.environment = {"ORVANTA_DEVICES=" + devices.string()};
+    setup.helperProgram = (fs::path(ORVANTA_DIST_DIR) / "Relayo").string();
+    setup.readyLine = "broadcasting at";
+    setup.endsByItself = true;
+    return setup.port != 0;
 }
 
 std::string VlcChain(const StreamSettings& s, uint16_t port) {
@@ -104,15 +104,15 @@ std::vector<std::string> VlcCommand(const StreamSettings& stream, uint16_t port)
     return {"cvlc", "-q", "--avcodec-threads=1", "-", "--sout", VlcChain(stream, port), "vlc://quit"};
 }
 
-bool VlcServer(const StreamSettings& stream, const fs::path& home, ServerSpec& spec, std::string& why) {
-    spec.name = "vlc";
-    spec.feed = FrameFeeder::Mode::Stream;
-    spec.port = FreeLoopbackPort();
-    if (spec.port == 0) {
+bool VlcServer(const StreamSettings& stream, const fs::path& home, ServerSetup& setup, std::string& why) {
+    setup.name = "vlc";
+    setup.feed = FrameFeeder::Mode::Stream;
+    setup.port = FreeLoopbackPort();
+    if (setup.port == 0) {
         why = "no free loopback port";
         return false;
     }
-    const std::vector<std::string> vlc = VlcCommand(stream, spec.port);
+    const std::vector<std::string> vlc = VlcCommand(stream, setup.port);
     if (::geteuid() == 0) {
         if (!EnsureVlcUser(why)) return false;
         const passwd* user = getpwnam(kVlcUser);
@@ -122,11 +122,11 @@ bool VlcServer(const StreamSettings& stream, const fs::path& home, ServerSpec& s
             why = "cannot give " + home.string() + " to " + kVlcUser;
             return false;
         }
-        spec.argv = {"runuser", "-u", kVlcUser, "--", "env", "HOME=" + home.string()};
+        setup.argv = {"runuser", "-u", kVlcUser, "--", "env", "HOME=" + home.string()};
     } else {
-        spec.argv = {"env", "HOME=" + home.string()};
+        setup.argv = {"env", "HOME=" + home.string()};
     }
-    spec.argv.insert(spec.argv.end(), vlc.begin(), vlc.end());
-    spec.endsByItself = false;
+    setup.argv.insert(setup.argv.end(), vlc.begin(), vlc.end());
+    setup.endsByItself = false;
     return true;
 }

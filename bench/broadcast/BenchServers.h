@@ -17,12 +17,12 @@ struct StreamSettings {
 // orvanta-capture broadcasting its virtual camera, which plays the still file the bench rewrites,
 // with a video-only profile written into `dir`. False (with the reason) when the files could not
 // be written.
-bool OrvantaServer(const StreamSettings& stream, const std::filesystem::path& dir, int seconds, ServerSpec& spec,
+bool OrvantaServer(const StreamSettings& stream, const std::filesystem::path& dir, int seconds, ServerSetup& setup,
                    std::string& why);
 // VLC reading the frames from its standard input and transcoding them, as an unprivileged user
 // when this program runs as root, with `home` (made its own) for its settings and caches. False
 // (with the reason) when that user cannot be made.
-bool VlcServer(const StreamSettings& stream, const std::filesystem::path& home, ServerSpec& spec, std::string& why);
+bool VlcServer(const StreamSettings& stream, const std::filesystem::path& home, ServerSetup& setup, std::string& why);
 // The VLC sout chain and command line the bench uses (the command is printed with the figures).
 std::string VlcChain(const StreamSettings& stream, uint16_t port);
 std::vector<std::string> VlcCommand(const StreamSettings& stream, uint16_t port);

@@ -75,7 +75,7 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
-void PrintRun(int run, const ServerSpec& spec, const RunFigures& f) {
+void PrintRun(int run, const ServerSetup& setup, const RunFigures& f) {
     // A player with no progress report at all has no gap to speak of: it got nothing.
     char gap[48];
     if (f.longestGapSeconds >= 1e5) std::snprintf(gap, sizeof gap, "a player got nothing");
@@ -84,13 +84,13 @@ void PrintRun(int run, const ServerSpec& spec, const RunFigures& f) {
                 "%.2f s median of %d newcomers, worst %.2f (first whole picture %.2f s); delay median %.0f ms, p90 "
                 "%.0f ms, min %.0f, max %.0f (%d frames); starved %d/%d (ended early %d, %s), players got %.1f "
                 "pictures/s median, %.1f lowest\n",
-                run, spec.name.c_str(), LoadAverage().c_str(), f.cpuSeconds, f.windowSeconds, f.processes, f.peakMb,
+                run, setup.name.c_str(), LoadAverage().c_str(), f.cpuSeconds, f.windowSeconds, f.processes, f.peakMb,
                 f.firstFrameSeconds, f.newcomers, f.firstFrameWorstSeconds, f.firstNumberSeconds, f.delayMedianMs,
                 f.delayP90Ms, f.delayMinMs, f.delayMaxMs, f.delayFrames, f.starved, f.players, f.endedEarly, gap,
                 f.playerMedianFps, f.playerLowestFps);
     std::printf("  %s stream: %s; frames handed over %u; the new player decoded %d pictures (%d without a readable "
                 "number, %d read out of sequence)\n",
-                spec.name.c_str(), f.stream.empty() ? "(ffprobe read nothing)" : f.stream.c_str(), f.framesFed,
+                setup.name.c_str(), f.stream.empty() ? "(ffprobe read nothing)" : f.stream.c_str(), f.framesFed,
                 f.decodedFrames, f.unreadableFrames, f.guessedFrames);
     std::fflush(stdout);
 }
@@ -218,20 +218,20 @@ int main(int argc, char** argv) {
         }
         for (int side = 0; side < 2; ++side) {
             const bool orvantaNow = (side == 0) == (run % 2 == 1);
-            ServerSpec spec;
+            ServerSetup setup;
             std::string why;
-            const bool made = orvantaNow ? OrvantaServer(stream, dir, options.seconds, spec, why)
-                                         : !vlcHome.empty() && VlcServer(stream, vlcHome, spec, why);
+            const bool made = orvantaNow ? OrvantaServer(stream, dir, options.seconds, setup, why)
+                                         : !vlcHome.empty() && VlcServer(stream, vlcHome, setup, why);
             if (!made) {
                 std::printf("run %d: %s cannot be set up: %s\n", run, orvantaNow ? "orvanta" : "vlc",
                             vlcHome.empty() ? "no folder for VLC" : why.c_str());
                 rc = 1;
                 break;
             }
-            RunFigures f = RunBroadcast(spec, settings);
-            PrintRun(run, spec, f);
+            RunFigures f = RunBroadcast(setup, settings);
+            PrintRun(run, setup, f);
             if (!f.ok) {
-                std::printf("run %d: %s FAILED: %s\n", run, spec.name.c_str(), f.failure.c_str());
+                std::printf("run %d: %s FAILED: %s\n", run, setup.name.c_str(), f.failure.c_str());
                 std::fflush(stdout);
                 ++failed;
                 continue;

@@ -128,18 +128,18 @@ uint16_t FreeLoopbackPort() {
     return port;
 }
 
-RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
+RunFigures RunBroadcast(const ServerSetup& setup, const RunSettings& settings) {
     RunFigures f;
-    const fs::path out = settings.dir / (spec.name + ".out"), err = settings.dir / (spec.name + ".err");
+    const fs::path out = settings.dir / (setup.name + ".out"), err = settings.dir / (setup.name + ".err");
     FrameFeeder feeder(settings.width, settings.height, settings.rate);
     ChildProcess server;
-    if (spec.feed == FrameFeeder::Mode::Overwrite) {
-        if (!feeder.WriteStillFile(spec.stillFile)) {
-            f.failure = "cannot write " + spec.stillFile.string();
+    if (setup.feed == FrameFeeder::Mode::Overwrite) {
+        if (!feeder.WriteStillFile(setup.stillFile)) {
+            f.failure = "cannot write " + setup.stillFile.string();
             return f;
         }
-        feeder.StartOverwriting(spec.stillFile);
-        if (!server.Start(spec.argv, spec.environment, out, err)) {
+        feeder.StartOverwriting(setup.stillFile);
+        if (!server.Start(setup.argv, setup.environment, out, err)) {
             f.failure = server.Error();
             return f;
         }
@@ -149,7 +149,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
             f.failure = "no pipe for the frames";
             return f;
         }
-        const bool started = server.Start(spec.argv, spec.environment, out, err, fds[0]);
+        const bool started = server.Start(setup.argv, setup.environment, out, err, fds[0]);
         ::close(fds[0]);
         if (!started) {
             ::close(fds[1]);
@@ -162,7 +162,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     // Serving: the port takes connections (and the server said so, when it does).
     bool ready = false;
     for (int waited = 0; waited < kReadyTimeoutMs && server.Running(); waited += 100) {
-        if ((spec.readyLine.empty() || ReadText(out).find(spec.readyLine) != std::string::npos) && Accepts(spec.port)) {
+        if ((setup.readyLine.empty() || ReadText(out).find(setup.readyLine) != std::string::npos) && Accepts(setup.port)) {
             ready = true;
             break;
         }
@@ -171,20 +171,20 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     if (ready) SleepMs(kSettleMs);
     if (!ready || !server.Running() || !feeder.Error().empty()) {
         f.failure = !feeder.Error().empty() ? feeder.Error()
-                    : server.Running()      ? "it did not serve on 127.0.0.1:" + std::to_string(spec.port) + " within 30 s"
+                    : server.Running()      ? "it did not serve on 127.0.0.1:" + std::to_string(setup.port) + " within 30 s"
                                             : "it ended (status " + std::to_string(server.Status()) + "): " + Tail(err);
         feeder.Stop();
         server.End(0);
-        ReapHelpers(spec.helperProgram, 0);
+        ReapHelpers(setup.helperProgram, 0);
         return f;
     }
 
-    const std::string url = "mmsh://127.0.0.1:" + std::to_string(spec.port) + "/";
+    const std::string url = "mmsh://127.0.0.1:" + std::to_string(setup.port) + "/";
     CopyPlayers players(url, settings.rate);
     DecodingPlayer decoder;
     const int64_t start = MonotonicNs();
     const int64_t end = start + static_cast<int64_t>(settings.seconds) * 1000000000;
-    const std::map<pid_t, ProcessFacts> before = ReadFacts(ServerProcesses(server.Pid(), spec.helperProgram));
+    const std::map<pid_t, ProcessFacts> before = ReadFacts(ServerProcesses(server.Pid(), setup.helperProgram));
     const int64_t decoderDue =
         std::min(start + static_cast<int64_t>(settings.players * settings.spacingMs + kDecoderAfterCrowdMs) * 1000000,
                  start + (end - start) / 2);
@@ -203,14 +203,14 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
             ++started;
         }
         if (!decoderStarted && now >= decoderDue) {
-            if (!decoder.Start(url, settings.width, settings.dir / (spec.name + "-decoder.err"), why))
+            if (!decoder.Start(url, settings.width, settings.dir / (setup.name + "-decoder.err"), why))
                 f.failure = "the decoding player could not be started: " + why;
             decoderStarted = true;
         }
         if (!probe && decoderStarted && now >= nextProbe && static_cast<int>(firstPictures.size()) < kFirstPictureProbes &&
             end - now > static_cast<int64_t>(kProbeLimitMs) * 1000000) {
             probe = std::make_unique<DecodingPlayer>();
-            if (!probe->Start(url, settings.width, settings.dir / (spec.name + "-probe.err"), why))
+            if (!probe->Start(url, settings.width, settings.dir / (setup.name + "-probe.err"), why))
                 f.failure = "a newcomer could not be started: " + why;
         }
         if (probe && (probe->FirstFrameAt() > 0 || now - probe->StartedAt() > static_cast<int64_t>(kProbeLimitMs) * 1000000)) {
@@ -228,7 +228,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
         SleepMs(10);
     }
     players.Sample(MonotonicNs());
-    const std::vector<pid_t> processes = ServerProcesses(server.Pid(), spec.helperProgram);
+    const std::vector<pid_t> processes = ServerProcesses(server.Pid(), setup.helperProgram);
     const std::map<pid_t, ProcessFacts> after = ReadFacts(processes);
     f.windowSeconds = static_cast<double>(MonotonicNs() - start) / 1e9;
     for (const auto& [pid, facts] : after) {
@@ -244,13 +244,13 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     probe.reset();
     decoder.Stop();
     players.EndAll();
-    if (spec.endsByItself) {
+    if (setup.endsByItself) {
         server.End(30000);
     } else {
         feeder.Stop();  // the end of its input ends it
         server.End(5000);
     }
-    const int lingering = ReapHelpers(spec.helperProgram, 10000);
+    const int lingering = ReapHelpers(setup.helperProgram, 10000);
     feeder.Stop();
 
     const CopyPlayers::Verdict verdict = players.Judge();
@@ -274,10 +274,10 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     if (const char* keep = std::getenv("ORVANTA_BENCH_PICTURES")) {
         // number, arrival and hand-over in ms from the feeding's start, one picture a line
         std::error_code ignored;
-        for (const fs::path& log : {out, err, settings.dir / (spec.name + "-decoder.err"), settings.dir / "player-0.err"})
-            fs::copy_file(log, fs::path(keep) / (spec.name + "-" + log.filename().string()),
+        for (const fs::path& log : {out, err, settings.dir / (setup.name + "-decoder.err"), settings.dir / "player-0.err"})
+            fs::copy_file(log, fs::path(keep) / (setup.name + "-" + log.filename().string()),
                           fs::copy_options::overwrite_existing, ignored);
-        std::ofstream list(fs::path(keep) / (spec.name + "-pictures.txt"));
+        std::ofstream list(fs::path(keep) / (setup.name + "-pictures.txt"));
         for (const auto& [number, at] : decoder.Pictures()) {
             std::optional<int64_t> in = number >= 0 ? feeder.HandedOverAt(static_cast<uint32_t>(number)) : std::nullopt;
             list << number << ' ' << (at - feeder.StartedAt()) / 1000000 << ' '
@@ -289,7 +289,7 @@ RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings) {
     if (!feeder.Error().empty()) f.failure = "feeding: " + feeder.Error();
     else if (lingering > 0) f.failure = "its helper did not end with it (killed)";
     else if (decoder.FirstFrameAt() <= 0)
-        f.failure = "the decoding player got no picture: " + Tail(settings.dir / (spec.name + "-decoder.err")) +
+        f.failure = "the decoding player got no picture: " + Tail(settings.dir / (setup.name + "-decoder.err")) +
                     "; the server's standard error: " + Tail(err);
     else if (f.delayFrames < 10)
         f.failure = "too few frame numbers read back in sequence to give a delay (" + std::to_string(f.delayFrames) +

@@ -8,7 +8,7 @@
 #include "bench/broadcast/FrameFeeder.h"
 
 // One server, how it is started and fed.
-struct ServerSpec {
+struct ServerSetup {
     std::string name;
     FrameFeeder::Mode feed = FrameFeeder::Mode::Stream;
     std::filesystem::path stillFile;  // Overwrite: the one-frame file its camera plays
@@ -52,7 +52,7 @@ struct RunFigures {
 // `spacingMs` apart, the decoding player once they are all there, then newcomers one at a time
 // until their first picture, and the CPU and memory of the server's processes at the start and
 // end of that window. Ends everything it started.
-RunFigures RunBroadcast(const ServerSpec& spec, const RunSettings& settings);
+RunFigures RunBroadcast(const ServerSetup& setup, const RunSettings& settings);
 
 // A TCP port on 127.0.0.1 that nothing listens on now (0 when none could be found).
 uint16_t FreeLoopbackPort();
