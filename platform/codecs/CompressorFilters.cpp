@@ -302,6 +302,10 @@ private:
         frame_->height = context->height;
         r = av_frame_get_buffer(frame_.get(), 0);
         if (r < 0) return FromAv(r);
+        // Written once here, while the graph is not yet running, so that the first frame's
+        // conversion does not pay for faulting the fresh picture's pages in.
+        for (AVBufferRef* buffer : frame_->buf)
+            if (buffer) std::memset(buffer->data, 0, buffer->size);
         sourceSubtype_ = type.subtype;
         sourceFormat_ = source;
         sourceBottomUp_ = IsRgb(type.subtype) && vih->bmiHeader.biHeight > 0;
