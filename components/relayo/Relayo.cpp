@@ -8,7 +8,7 @@
 #include "components/mmsh/MmshServer.h"
 #include "components/relayo/ClientReport.h"
 #include "components/relayo/ReportSender.h"
-#include "components/relayo/RtmpPusher.h"
+#include "components/relayo/RtmpModuleLoader.h"
 #include "platform/base/HResult.h"
 #include "platform/contracts/HelperProtocol.h"
 #include "platform/contracts/PublishFailureReport.h"
@@ -72,12 +72,19 @@ bool Relayo::OnStartBlock(const COPYDATASTRUCT& data) {
     StopBroadcast();
     block_ = std::make_unique<StartBlock>(std::move(*parsed.block));
     if (block_->owner != 0) reports_ = std::make_unique<ReportSender>(block_->owner, Handle());
-    if (RtmpPusher::IsRtmpAddress(block_->publishingAddress)) {
+    if (IsRtmpAddress(block_->publishingAddress)) {
         ReportSender* reports = reports_.get();
         auto onFailure = [reports](const std::string& reason) {
             if (reports) reports->Queue(BuildPublishFailureReport({HResultFromErrno(ECONNREFUSED), reason}));
         };
-        pusher_ = std::make_unique<RtmpPusher>(block_->file, block_->publishingAddress, std::move(onFailure));
+        std::string error;
+        pusher_ = StartRtmpPushFromModule(block_->file, block_->publishingAddress, std::move(onFailure), &error);
+        if (!pusher_) {
+            // The broadcast from this machine goes on; the owner hears that the push cannot.
+            const std::string reason = "not pushing to " + block_->publishingAddress + ": " + error;
+            std::fprintf(stderr, "Relayo: %s\n", reason.c_str());
+            if (reports_) reports_->Queue(BuildPublishFailureReport({CO_E_DLLNOTFOUND, reason}));
+        }
     }
     bindAttemptsLeft_ = kBindAttempts;
     TryStart();

@@ -16,7 +16,7 @@ class MmshServer;
 namespace relayo {
 
 class ReportSender;
-class RtmpPusher;
+class RtmpPush;
 
 class Relayo {
 public:
@@ -46,7 +46,7 @@ private:
     std::unique_ptr<StartBlock> block_;
     std::unique_ptr<ReportSender> reports_;
     std::unique_ptr<MmshServer> server_;
-    std::unique_ptr<RtmpPusher> pusher_;
+    std::unique_ptr<RtmpPush> pusher_;
     QTimer bindRetry_;
     int bindAttemptsLeft_ = 0;
 };

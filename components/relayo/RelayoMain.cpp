@@ -4,17 +4,11 @@
 
 #include <QCoreApplication>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "components/relayo/Relayo.h"
 
 int main(int argc, char** argv) {
     // A player that vanishes mid-send must not end the broadcast.
     ::signal(SIGPIPE, SIG_IGN);
-    // Codec chatter would fill the capture program's terminal; real failures still show.
-    av_log_set_level(AV_LOG_ERROR);
     QCoreApplication app(argc, argv);
     relayo::Relayo helper;
     if (!helper.Open()) return 2;

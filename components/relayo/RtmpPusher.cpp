@@ -10,7 +10,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -445,16 +444,7 @@ private:
 
 }  // namespace
 
-bool RtmpPusher::IsRtmpAddress(const std::string& address) {
-    static constexpr char kScheme[] = "rtmp://";
-    if (address.size() <= sizeof kScheme - 1) return false;
-    for (size_t i = 0; i < sizeof kScheme - 1; ++i)
-        if (std::tolower(static_cast<unsigned char>(address[i])) != kScheme[i]) return false;
-    return true;
-}
-
-RtmpPusher::RtmpPusher(std::filesystem::path file, std::string url,
-                       std::function<void(const std::string&)> onFailure)
+RtmpPusher::RtmpPusher(std::filesystem::path file, std::string url, RtmpFailureHandler onFailure)
     : file_(std::move(file)), url_(std::move(url)), onFailure_(std::move(onFailure)), thread_([this] { Run(); }) {}
 
 RtmpPusher::~RtmpPusher() {

@@ -12,17 +12,14 @@
 #include <string>
 #include <thread>
 
+#include "components/relayo/RtmpPush.h"
+
 namespace relayo {
 
-class RtmpPusher {
+class RtmpPusher final : public RtmpPush {
 public:
-    static bool IsRtmpAddress(const std::string& address);
-
-    // `onFailure` (on the pusher's thread) hears the reason of the first failure of a run of
-    // failed connections and of the last one, after which the address is given up.
-    RtmpPusher(std::filesystem::path file, std::string url,
-               std::function<void(const std::string& reason)> onFailure = {});
-    ~RtmpPusher();  // stops and joins
+    RtmpPusher(std::filesystem::path file, std::string url, RtmpFailureHandler onFailure = {});
+    ~RtmpPusher() override;  // stops and joins
     RtmpPusher(const RtmpPusher&) = delete;
     RtmpPusher& operator=(const RtmpPusher&) = delete;
 
@@ -40,7 +37,7 @@ private:
 
     std::filesystem::path file_;
     std::string url_;
-    std::function<void(const std::string&)> onFailure_;
+    RtmpFailureHandler onFailure_;
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> sessions_{0};
     std::atomic<uint64_t> packets_{0};

@@ -153,18 +153,64 @@ TEST_F(RelayoProcessTest, AStreamingServerThatIsNotThereIsReportedToTheOwnerAtOn
     ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 1, file_.string(), url)), 1);
     ASSERT_TRUE(WaitServing(port)) << "the broadcast itself goes on";
     auto before = std::chrono::steady_clock::now();
-    std::optional<PublishFailure> failure;
-    ASSERT_TRUE(SpinUntil(
-        [&] {
-            for (const Report& r : Reports())
-                if (auto parsed = ParsePublishFailureReport(r.bytes)) failure = parsed;
-            return failure.has_value();
-        },
-        10000));
+    std::optional<PublishFailure> failure = WaitPublishFailure(10000);
+    ASSERT_TRUE(failure);
     EXPECT_LT(os_test::ElapsedMs(before), 10000);
     EXPECT_EQ(failure->code, HResultFromErrno(ECONNREFUSED));
     EXPECT_NE(failure->text.find(url), std::string::npos) << failure->text;
     EXPECT_NE(failure->text.find("trying again"), std::string::npos) << failure->text;
+}
+
+namespace {
+// Whether the process has a library whose file name contains `name` mapped.
+bool Maps(pid_t pid, const std::string& name) {
+    return testing_support::ReadFile("/proc/" + std::to_string(pid) + "/maps").find(name) != std::string::npos;
+}
+}  // namespace
+
+TEST_F(RelayoProcessTest, CodecLibrariesAreMappedOnlyForAPush) {
+    StartWriter(30);
+    uint16_t port = FreeLoopbackPort();
+    ASSERT_EQ(Send(StartBlock(0, port, 1, file_.string())), 1);
+    ASSERT_TRUE(WaitServing(port));
+    EXPECT_FALSE(Maps(pid_, "libavcodec")) << "a broadcast served from here alone loaded the codecs";
+    EXPECT_FALSE(Maps(pid_, "RelayoRtmp.so"));
+
+    uint16_t second = FreeLoopbackPort();
+    ASSERT_EQ(Send(StartBlock(0, second, 1, file_.string(),
+                              "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/x")),
+              1);
+    ASSERT_TRUE(WaitServing(second));
+    EXPECT_TRUE(Maps(pid_, "RelayoRtmp.so"));
+    EXPECT_TRUE(Maps(pid_, "libavcodec"));
+}
+
+// A helper whose folder lacks the RTMP module: the broadcast goes on, the owner hears why the
+// push does not.
+class RelayoWithoutRtmpModuleTest : public RelayoProcessTest {
+protected:
+    void SetUp() override {
+        std::filesystem::path lone = Dir() / "lone";
+        std::filesystem::create_directories(lone);
+        std::filesystem::copy_file(testing_support::DistDir() / "Relayo", lone / "Relayo");
+        Start(lone / "Relayo");
+    }
+};
+
+TEST_F(RelayoWithoutRtmpModuleTest, BroadcastGoesOnAndTheOwnerHearsThePushCannot) {
+    StartWriter(30);
+    uint16_t port = FreeLoopbackPort();
+    const std::string url = "rtmp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/live/x";
+    ASSERT_EQ(Send(StartBlock(control_->Handle(), port, 1, file_.string(), url)), 1);
+    ASSERT_TRUE(WaitServing(port));
+    std::optional<PublishFailure> failure = WaitPublishFailure(5000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, CO_E_DLLNOTFOUND);
+    EXPECT_NE(failure->text.find(url), std::string::npos) << failure->text;
+    EXPECT_NE(failure->text.find("RelayoRtmp.so"), std::string::npos) << failure->text;
+    mmsh_test::CommandResult direct =
+        mmsh_test::Run("ffprobe -v error -show_entries stream=codec_name -of compact " + Url(port), 30);
+    EXPECT_NE(direct.output.find("codec_name=wmv2"), std::string::npos) << direct.output;
 }
 
 namespace {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/contracts/PublishFailureReport.h"
 #include "platform/os/MessageWindow.h"
 #include "platform/os/WindowMessages.h"
 #include "tests/components/mmsh/MmshTestSupport.h"
@@ -77,8 +78,10 @@ struct Report {
 
 class RelayoProcessTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string program = (testing_support::DistDir() / "Relayo").string();
+    void SetUp() override { Start(testing_support::DistDir() / "Relayo"); }
+
+    void Start(const std::filesystem::path& file) {
+        std::string program = file.string();
         std::string argv0 = "MyChildProcess";
         char* argv[] = {argv0.data(), nullptr};
         ASSERT_EQ(::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ), 0);
@@ -127,6 +130,19 @@ protected:
     std::vector<Report> Reports() {
         std::lock_guard lock(mutex_);
         return reports_;
+    }
+
+    // The newest publishing failure the helper reported, waiting up to `limitMs` for one.
+    std::optional<PublishFailure> WaitPublishFailure(int limitMs) {
+        std::optional<PublishFailure> failure;
+        SpinUntil(
+            [&] {
+                for (const Report& r : Reports())
+                    if (auto parsed = ParsePublishFailureReport(r.bytes)) failure = parsed;
+                return failure.has_value();
+            },
+            limitMs);
+        return failure;
     }
 
     // Waits for the header to be served: a Describe answered with 200.
