@@ -1,9 +1,8 @@
 #include "components/relayo/RtmpModuleLoader.h"
 
-#include <dlfcn.h>
-
 #include <cctype>
 
+#include "platform/com/ModuleLoader.h"
 #include "platform/os/Folders.h"
 
 namespace relayo {
@@ -25,14 +24,13 @@ struct LoadedEntry {
 LoadedEntry LoadEntry() {
     LoadedEntry entry;
     const std::filesystem::path file = std::filesystem::path(GetProgramFolder()) / kRtmpModuleFile;
-    // Never unloaded: the codec libraries keep state of their own for the process's life.
-    void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* reason = ::dlerror();
-        entry.error = "cannot load " + file.string() + ": " + (reason ? reason : "unknown error");
+    // Never freed: the codec libraries keep state of their own for the process's life.
+    HMODULE module = nullptr;
+    if (FAILED(LoadModule(file, module))) {
+        entry.error = "cannot load " + file.string() + ": " + LastModuleError();
         return entry;
     }
-    entry.start = reinterpret_cast<StartRtmpPushFn>(::dlsym(module, kStartRtmpPushEntry));
+    entry.start = GetProcAddressAs<StartRtmpPushFn>(module, kStartRtmpPushEntry);
     if (!entry.start) entry.error = file.string() + " has no entry point " + kStartRtmpPushEntry;
     return entry;
 }
