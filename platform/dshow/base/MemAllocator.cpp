@@ -14,8 +14,9 @@ size_t RoundUp(size_t value, size_t align) { return (value + align - 1) / align 
 
 // Buffers from this size on are mapped with their pages populated: a frame buffer's pages are all
 // there before the first frame is written into it (faulting in a fresh HD buffer costs as much as
-// ten copies of it, enough to lose the first frames of a recording), and populating them in one
-// call costs a twentieth of touching them one page fault at a time.
+// ten copies of it, enough to lose the first frames of a recording). Populating them in one call
+// is far cheaper than a page fault a page (a twentieth on one machine measured, half on a
+// paravirtual one; see TouchPages for what that one still needs).
 constexpr size_t kMappedBufferBytes = 64 * 1024;
 
 size_t PageBytes() {
