@@ -193,8 +193,9 @@ VideoFileProbe ProbeRaw(const VideoClip& clip) {
 VideoFileProbe ProbeVideoFile(const VideoClip& clip) { return clip.raw ? ProbeRaw(clip) : ProbeY4m(clip); }
 
 std::vector<Guid> VideoFileDeliveredSubtypes(const Guid& fileSubtype) {
-    std::vector<Guid> subtypes{MEDIASUBTYPE_RGB24};
+    std::vector<Guid> subtypes;
     if (fileSubtype != MEDIASUBTYPE_RGB24) subtypes.push_back(fileSubtype);
+    subtypes.push_back(MEDIASUBTYPE_RGB24);
     return subtypes;
 }
 

@@ -29,8 +29,9 @@ struct VideoFileProbe {
 // Reads the file's header and walks its frames. Errors name the file and the problem.
 VideoFileProbe ProbeVideoFile(const VideoClip& clip);
 
-// The subtypes a file's frames can be delivered in: RGB24 first (what the overlay draws on), then
-// the file's own format where that differs.
+// The subtypes a file's frames can be delivered in: the file's own format where that is not RGB24,
+// then RGB24, what the overlay draws on. A session that is given no format takes a device's last
+// capability, so it gets RGB24 from the camera itself and needs no colour converter downstream.
 std::vector<Guid> VideoFileDeliveredSubtypes(const Guid& fileSubtype);
 
 // Plays one file on one streaming thread.

@@ -108,7 +108,8 @@ TEST(VideoFileCamera, PlaysTheFileInALoopAtItsOwnRate) {
     ComPtr<IBaseFilter> camera = BindFirstVideoDevice();
     ASSERT_TRUE(camera);
 
-    // The file decides the formats: its own size and rate, as RGB24 and as its own I420.
+    // The file decides the formats: its own size and rate, as its own I420 and as RGB24, last,
+    // where a session given no format looks.
     ComPtr<IPin> pin;
     ASSERT_EQ(camera->FindPin("Capture", pin.ReleaseAndGetAddressOf()), S_OK);
     auto config = QueryAs<IAMStreamConfig>(pin.Get());
@@ -118,14 +119,14 @@ TEST(VideoFileCamera, PlaysTheFileInALoopAtItsOwnRate) {
     ASSERT_EQ(count, 2);
     AM_MEDIA_TYPE rgb, i420;
     VIDEO_STREAM_CONFIG_CAPS caps;
-    ASSERT_EQ(config->GetStreamCaps(0, &rgb, reinterpret_cast<BYTE*>(&caps)), S_OK);
+    ASSERT_EQ(config->GetStreamCaps(0, &i420, reinterpret_cast<BYTE*>(&caps)), S_OK);
+    EXPECT_EQ(i420.subtype, MEDIASUBTYPE_I420);
+    ASSERT_EQ(config->GetStreamCaps(1, &rgb, reinterpret_cast<BYTE*>(&caps)), S_OK);
     EXPECT_EQ(rgb.subtype, MEDIASUBTYPE_RGB24);
     EXPECT_EQ(caps.MinFrameInterval, kInterval);
     EXPECT_EQ(caps.MaxOutputSize.cx, kWidth);
-    ASSERT_EQ(config->GetStreamCaps(1, &i420, reinterpret_cast<BYTE*>(&caps)), S_OK);
-    EXPECT_EQ(i420.subtype, MEDIASUBTYPE_I420);
 
-    const auto seen = Play(camera.Get(), 1500);
+    const auto seen = Play(camera.Get(), 1500, &rgb);
     ASSERT_GE(seen.size(), 20u) << "20 fps for 1.5 s";
     EXPECT_LE(seen.size(), 32u);
     const size_t stride = static_cast<size_t>(DibStride(kWidth, 24));
