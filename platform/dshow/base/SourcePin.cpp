@@ -6,8 +6,10 @@
 #include "platform/dshow/base/BaseFilter.h"
 
 namespace {
-// Longest single sleep while waiting for stream time: clocks may be replaced or jump in tests.
-constexpr REFERENCE_TIME kMaxWaitSlice = 20 * 10000;  // 20 ms
+// Longest single sleep while waiting for stream time, in case the clock is replaced or jumps;
+// state changes wake the wait at once. Longer than a frame at 10 fps and up: each extra wake-up
+// costs a trip through the scheduler, which on a virtual machine is not cheap.
+constexpr REFERENCE_TIME kMaxWaitSlice = 100 * 10000;  // 100 ms
 }  // namespace
 
 SourcePin::SourcePin(BaseFilter* filter, const char* name, const Guid& category)

@@ -532,7 +532,11 @@ HRESULT FilterGraph::GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* param
     auto ready = [&] { return !events_.empty(); };
     if (static_cast<DWORD>(msTimeout) == INFINITE) {
         eventArrived_.wait(lock, ready);
-    } else if (!eventArrived_.wait_for(lock, std::chrono::milliseconds(msTimeout < 0 ? 0 : msTimeout), ready)) {
+    } else if (msTimeout <= 0) {
+        // A poll: waiting on the condition with a deadline already past still costs a system call
+        // and a trip through the scheduler, 30 times a second from the progress timer.
+        if (!ready()) return E_ABORT;
+    } else if (!eventArrived_.wait_for(lock, std::chrono::milliseconds(msTimeout), ready)) {
         return E_ABORT;
     }
     Event event = events_.front();
