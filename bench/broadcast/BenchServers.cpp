@@ -52,7 +52,7 @@ std::string VideoOnlyProfile(const StreamSettings& s) {
 bool WriteDeviceList(const fs::path& file, const fs::path& still) {
     FILE* out = std::fopen(file.c_str(), "w");
     if (!out) return false;
-    std::fprintf(out, R"({"devices": [{"name": "%s", "kind": "video", "file": "%s", "preview": "capture"}]})", kCamera,
+    std::fprintf(out, R"({"devices": [{"name": "%s", "kind": "video", "file": "%s"}]})", kCamera,
                  still.c_str());
     return std::fclose(out) == 0;
 }

@@ -2,7 +2,9 @@
 //
 // Both sides encode one YUV4MPEG2 clip, written once per size from the virtual camera's test
 // picture (50 frames, played in a loop): the session through a virtual camera that plays the clip
-// at its rate, FFmpeg reading it with -stream_loop. Both draw the same text, date and keyed logo,
+// at its rate, FFmpeg reading it with -stream_loop. The camera has one capture pin, as a webcam
+// has, so that with the preview on the Smart Tee splits one stream: a device with a second pin
+// reads and converts every frame twice. Both draw the same text, date and keyed logo,
 // encode with "MPEG-4 Video Codec V2" (msmpeg4v2) at the same bit rate, key frame distance and one
 // encoder thread, into AVI.
 // The session's cost is the CPU time (user + system, every thread) of this process from the start
@@ -298,12 +300,12 @@ bool WriteClip(const fs::path& file, const Size& size) {
     return std::fclose(out) == 0 && ok;
 }
 
-// The device list with one camera playing `clip`.
+// The device list with one camera playing `clip`, without a preview pin.
 bool UseClipCamera(const fs::path& dir, const fs::path& clip) {
     fs::path file = dir / "clip-devices.json";
     FILE* out = std::fopen(file.c_str(), "w");
     if (!out) return false;
-    std::fprintf(out, R"({"devices": [{"name": "%s", "kind": "video", "file": "%s", "preview": "capture"}]})",
+    std::fprintf(out, R"({"devices": [{"name": "%s", "kind": "video", "file": "%s"}]})",
                  kClipCamera, clip.c_str());
     return std::fclose(out) == 0 && setenv("ORVANTA_DEVICES", file.c_str(), 1) == 0;
 }
@@ -502,6 +504,10 @@ int RunSessionOnly(const fs::path& dir, const fs::path& logo, const Options& opt
     if (!UseClipCamera(dir, options.sessionClip)) return 1;
     SessionResult s = RecordSession(kClipCamera, dir / "session.avi", logo, size.width, size.height,
                                     options.sessionPreview, options.seconds);
+    if (s.file.frames > 0)
+        std::printf("session %.3f ms/frame (%ld frames in %.2f s, CPU %.3f s)\n",
+                    s.cpuSeconds * 1000.0 / static_cast<double>(s.file.frames), s.file.frames, s.wallSeconds,
+                    s.cpuSeconds);
     return s.ok ? 0 : 1;
 }
 
