@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ClassRegistry.h"
 #include "platform/com/FilterRegistration.h"
+#include "platform/dshow/GraphEvents.h"
 #include "platform/dshow/filters/ColourConverter.h"
 #include "platform/dshow/filters/NullRenderer.h"
 #include "platform/dshow/filters/StockFilters.h"
@@ -275,6 +279,39 @@ TEST(FilterGraph, CompletionWaitsForEveryConnectedRenderer) {
     EXPECT_EQ(b->Count(), 12u);
     EXPECT_EQ(events->WaitForCompletion(50, &code), E_ABORT);  // once only
     QueryAs<IMediaControl>(graph.Get())->Stop();
+}
+
+// The session polls the queue 30 times a second with a zero timeout; a wait with a timeout
+// returns as soon as a streaming thread posts.
+TEST(FilterGraph, EventsArePolledOrWaitedFor) {
+    ComPtr<IGraphBuilder> graph = NewGraph();
+    ComPtr<IMediaEventEx> events = QueryAs<IMediaEventEx>(graph.Get());
+    ComPtr<IMediaEventSink> sink = QueryAs<IMediaEventSink>(graph.Get());
+    ASSERT_TRUE(events && sink);
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 0), E_ABORT);
+    EXPECT_EQ(events->GetEvent(&code, &p1, &p2, -5), E_ABORT);  // a negative timeout polls too
+
+    sink->Notify(EC_ERRORABORT, E_FAIL, 0);
+    sink->Notify(EC_DEVICE_LOST, 0, 1);
+    ASSERT_EQ(events->GetEvent(&code, &p1, &p2, 0), S_OK);
+    EXPECT_EQ(code, EC_ERRORABORT);
+    EXPECT_EQ(p1, E_FAIL);
+    ASSERT_EQ(events->GetEvent(&code, &p1, &p2, 0), S_OK);
+    EXPECT_EQ(code, EC_DEVICE_LOST);
+    EXPECT_EQ(p2, 1);
+    EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 0), E_ABORT);
+
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        sink->Notify(EC_STREAM_ERROR_STILLPLAYING, E_FAIL, 0);
+    });
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 5000), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
+    EXPECT_EQ(code, EC_STREAM_ERROR_STILLPLAYING);
+    poster.join();
 }
 
 TEST(FilterGraph, AnswersTheVideoWindowForItsRenderer) {
