@@ -71,14 +71,22 @@ public:
     }
 };
 
-void RegisterY411Decoder(DWORD merit) {
-    static DWORD cookie = 0;
-    if (!cookie) {
+// The decoder's class object, for as long as a test needs it: one left registered would count
+// as a live object of the module in every later test of the process.
+struct Y411DecoderClass {
+    Y411DecoderClass() {
         ComPtr<IUnknown> factory;
-        ASSERT_EQ(GetClassFactory<Y411Decoder>(IID_IUnknown, factory.ReleaseAndGetVoidAddress()), S_OK);
-        ASSERT_EQ(CoRegisterClassObject(CLSID_Y411Decoder, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+        EXPECT_EQ(GetClassFactory<Y411Decoder>(IID_IUnknown, factory.ReleaseAndGetVoidAddress()), S_OK);
+        EXPECT_EQ(CoRegisterClassObject(CLSID_Y411Decoder, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
                   S_OK);
     }
+    ~Y411DecoderClass() {
+        if (cookie) CoRevokeClassObject(cookie);
+    }
+    DWORD cookie = 0;
+};
+
+void RegisterY411Decoder(DWORD merit) {
     FilterRegistration reg;
     reg.clsid = CLSID_Y411Decoder;
     reg.friendlyName = "Y411 Decoder";
@@ -157,6 +165,7 @@ TEST(FilterGraph, ConnectInsertsTheColourConverterWhereTypesDisagree) {
 }
 
 TEST(FilterGraph, IntelligentConnectUsesRegisteredFiltersButNeverDoNotUseOnes) {
+    Y411DecoderClass decoderClass;  // outlives the graph, which holds the decoder it made
     ComPtr<IGraphBuilder> graph = NewGraph();
     ComPtr<SyntheticVideoSource> source = MakeCom<SyntheticVideoSource>(Small(MEDIASUBTYPE_Y411));
     ComPtr<TestSink> sink = MakeCom<TestSink>(MakePartialType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
