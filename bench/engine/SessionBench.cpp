@@ -409,7 +409,8 @@ double Floor(const fs::path& dir, const fs::path& clip, const fs::path& logo, co
 std::string StageOf(const std::string& module, const std::string& symbol) {
     auto has = [&](const char* word) { return symbol.find(word) != std::string::npos; };
     auto in = [&](const char* name) { return module.find(name) != std::string::npos; };
-    // Whole-frame copies: the overlay's copy of its input and the encoder's copy of its picture.
+    // Every memory copy; in call-graph profiles nearly all of it is the overlay's copy of its input
+    // and the encoder's copy of its picture, which a flat profile cannot tell apart.
     if (has("memmove") || has("memcpy")) return "copies";
     if (in("Lamina") || in("libQt6Gui") || in("freetype") || has("Overlay")) return "overlay";
     if (in("swscale") || in("libyuv")) return "conversion";
@@ -456,8 +457,8 @@ bool ProfileStages(const fs::path& dir, const fs::path& clip, const Size& size, 
         std::printf("  stages: the profile holds no samples\n");
         return false;
     }
-    std::printf("  session by stage (perf, preview off; %.3f ms/frame, %.3f above the floor; \"copies\" are the "
-                "overlay's and the encoder's whole-frame copies, \"other\" is the kernel's scheduling and "
+    std::printf("  session by stage (perf, preview off; %.3f ms/frame, %.3f above the floor; \"copies\" are memory copies, "
+                "nearly all the overlay's and the encoder's whole-frame copies, \"other\" is the kernel's scheduling and "
                 "interrupts, the rest of the C library, the event loop):\n",
                 sessionMs, sessionMs - floorMs);
     for (const char* stage : {"capture", "conversion", "overlay", "copies", "encoder", "mux", "other"})
