@@ -50,6 +50,7 @@
 #include "bench/support/BenchEnvironment.h"
 #include "bench/support/BenchFigures.h"
 #include "bench/support/CommandOutput.h"
+#include "bench/support/FileFacts.h"
 #include "engine/CaptureSession.h"
 #include "platform/base/Log.h"
 #include "platform/codecs/CompressorSettings.h"
@@ -111,46 +112,6 @@ void RunEventLoop(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// What ffprobe says of a file's first video stream.
-struct FileFacts {
-    std::string codec;
-    int width = 0, height = 0;
-    long frames = 0;
-    long bitRate = 0;  // bits a second of the video stream
-    uintmax_t bytes = 0;
-    std::string Text() const {
-        char text[160];
-        std::snprintf(text, sizeof text, "%s %dx%d, %ju bytes, %ld frames, %.0f kb/s", codec.c_str(), width, height,
-                      bytes, frames, static_cast<double>(bitRate) / 1000.0);
-        return text;
-    }
-};
-
-FileFacts Probe(const fs::path& file) {
-    FileFacts facts;
-    std::error_code ec;
-    facts.bytes = fs::file_size(file, ec);
-    if (ec) return facts;
-    // codec_name,width,height,bit_rate,nb_read_packets
-    std::string probe = CommandOutput("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
-                               "stream=codec_name,width,height,bit_rate,nb_read_packets -of csv=p=0 '" +
-                               file.string() + "' 2>/dev/null");
-    std::vector<std::string> fields;
-    for (size_t at = 0;;) {
-        size_t comma = probe.find(',', at);
-        fields.push_back(probe.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    if (fields.size() < 5) return facts;
-    facts.codec = fields[0];
-    facts.width = std::atoi(fields[1].c_str());
-    facts.height = std::atoi(fields[2].c_str());
-    facts.bitRate = std::atol(fields[3].c_str());
-    facts.frames = std::atol(fields[4].c_str());
-    return facts;
 }
 
 // Runs `args` as a child process; its CPU time, or a negative number when it failed.
@@ -336,12 +297,6 @@ bool RegisterOverlayModule() {
     return registerServer && registerServer() == S_OK;
 }
 
-bool SameBitRate(const FileFacts& a, const FileFacts& b) {
-    if (a.bitRate <= 0 || b.bitRate <= 0) return false;
-    double high = static_cast<double>(std::max(a.bitRate, b.bitRate));
-    return std::abs(static_cast<double>(a.bitRate - b.bitRate)) <= kSameBitRate * high;
-}
-
 // One preview setting at one size: the session and FFmpeg, --runs times. The median ratio, or a
 // negative number when a side failed.
 struct Comparison {
@@ -376,7 +331,7 @@ Comparison Compare(const fs::path& dir, const fs::path& clip, const fs::path& lo
                     run, size.width, size.height, size.rate, label, LoadAverage().c_str(), perSession, s.file.frames,
                     s.wallSeconds, s.cpuSeconds, perFfmpeg, perSession / perFfmpeg);
         std::printf("  session file: %s\n  ffmpeg file:  %s\n  bit rates %s\n", s.file.Text().c_str(), f.Text().c_str(),
-                    SameBitRate(s.file, f) ? "within 15% of each other: the same work"
+                    SameBitRate(s.file, f, kSameBitRate) ? "within 15% of each other: the same work"
                                            : "NOT within 15% of each other: the two did different work");
         std::fflush(stdout);
         std::error_code ignored;
