@@ -332,7 +332,7 @@ Comparison Compare(const fs::path& dir, const fs::path& clip, const fs::path& lo
                     s.wallSeconds, s.cpuSeconds, perFfmpeg, perSession / perFfmpeg);
         std::printf("  session file: %s\n  ffmpeg file:  %s\n  bit rates %s\n", s.file.Text().c_str(), f.Text().c_str(),
                     SameBitRate(s.file, f, kSameBitRate) ? "within 15% of each other: the same work"
-                                           : "NOT within 15% of each other: the two did different work");
+                                                         : "NOT within 15% of each other: the two did different work");
         std::fflush(stdout);
         std::error_code ignored;
         fs::remove(sessionFile, ignored);
